@@ -1,0 +1,47 @@
+// Handle lifecycle, error history and version.
+#include <memory>
+#include <new>
+
+#include "api/call_frame.h"
+#include "kelvox/kelvox.h"
+
+using kelvox::CKelvox;
+
+KELVOX_API int Kelvox_Initialize(KELVOX_HWND notify_window) {
+    int32_t handle = 0;
+    try {
+        int32_t count;
+        {
+            auto& chain = kelvox::SdkChain();
+            std::lock_guard<std::mutex> guard(chain.lock());
+            count = chain.count();
+        }
+        const int32_t candidate = kelvox::DrawHandle(count);
+        auto session = std::make_unique<CKelvox>();
+        handle = kelvox::AddSession(candidate, session.get());
+        session.release();
+    } catch (...) {
+        return 0;
+    }
+    // Initialise failures are reported through the new session's own history and messages.
+    kelvox::CallFrame(handle, 0, [&](CKelvox& s) { return s.Initialize(notify_window); });
+    return handle;
+}
+
+KELVOX_API int Kelvox_Release(int handle) {
+    try {
+        CKelvox* session = kelvox::TakeSession(handle);
+        if (!session) return 0;
+        delete session;
+        kelvox::RemoveHandle(handle);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+KELVOX_API int Kelvox_GetLastError(int handle) {
+    return kelvox::CallFrame(handle, 0, [](CKelvox& s) { return s.PopLastError(); });
+}
+
+KELVOX_API int Kelvox_GetDllVersion(void) { return KELVOX_DLL_VERSION; }
