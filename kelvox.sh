@@ -22,7 +22,7 @@ wine_up() {
     scripts/wine-prefix.sh
     # A persistent server and one warm process: without them each Wine start under ctest is slow
     # or hangs on the server's pipe.
-    "$wineserver" -p
+    "$wineserver" -p 2>/dev/null || true  # already running is fine
     /usr/lib/wine/wine64 cmd /c exit >/dev/null 2>&1 || true
 }
 wine_down() { "$wineserver" -k >/dev/null 2>&1 || true; }
