@@ -5,11 +5,11 @@ namespace kelvox::platform {
 Event::Event(enum Reset reset, bool initially_set)
     : manual_(reset == Reset::Manual), signalled_(initially_set) {}
 
+// Notifies under the lock: a waiter may destroy the event as soon as its wait returns, which it
+// cannot do before Set has let go of the event.
 void Event::Set() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        signalled_ = true;
-    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    signalled_ = true;
     if (manual_) cv_.notify_all();
     else cv_.notify_one();
 }
