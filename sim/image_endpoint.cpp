@@ -68,8 +68,11 @@ bool SimCamera::Resolve(Read& read, Clock::time_point now) {
             if (n) std::memcpy(read.data, frame_.data() + payload_offset_, n);
             payload_offset_ += n;
             read.bytes = n;
+            // The link's rate, less a millisecond of slack so that a host woken by a coarse timer
+            // (Wine, Windows' default 1 ms) still keeps up with 16-bit full frames.
             if (config_.paced)
-                read.due = std::max(now, header_time_ + Seconds(static_cast<double>(payload_offset_) / kLinkBytesPerSecond));
+                read.due = std::max(now, header_time_ - std::chrono::milliseconds(1) +
+                                             Seconds(static_cast<double>(payload_offset_) / kLinkBytesPerSecond));
             if (payload_offset_ == payload_length_) {
                 in_payload_ = false;
                 read.frame_end = true;

@@ -333,3 +333,58 @@ TEST(SimStream, SlowHostLosesFramesTheSensorFinished) {
     EXPECT_GE(second - first, 4u);
     EXPECT_EQ(cam.Stats().frames_dropped, second - first - 1);
 }
+
+TEST(SimStream, BufferedTransferReturnsDataAfterTheRecord) {
+    AttachedCamera cam(Unpaced("BUFFERED"));
+    Stream s(cam);
+    ASSERT_TRUE(Arm(cam.path()));
+    std::vector<uint8_t> record(38 + 64, 0);
+    record[13] = 0x81;
+    record[30] = 38;
+    record[34] = 64;
+    auto ov = ActiveDriver().CreateOverlapped();
+    uint32_t bytes = 0, error = 0;
+    bool ok = ActiveDriver().IoControl(s.handle, kelvox::platform::kIoctlBufferedBulk, record.data(),
+                                       static_cast<uint32_t>(record.size()), record.data(),
+                                       static_cast<uint32_t>(record.size()), &bytes, ov.get(), &error);
+    if (!ok && error == kelvox::platform::kErrorIoPending) {
+        ASSERT_EQ(ov->Wait(2000), kelvox::platform::WaitResult::Signalled);
+        ok = ActiveDriver().GetOverlappedResult(s.handle, ov.get(), &bytes, false, &error);
+    }
+    ASSERT_TRUE(ok) << error;
+    EXPECT_EQ(bytes, 38u + 64u);
+    EXPECT_EQ(Le32(record.data() + 38 + 16), 1920u * 1200u);  // the frame header, after the record
+    EXPECT_EQ(Le32(record.data() + 14), 0u);
+}
+
+TEST(SimStream, PortResetFailsPendingReadsAndForgetsTheArm) {
+    AttachedCamera cam(Unpaced("PORT"));
+    Stream s(cam);
+    uint8_t header[64];
+    DirectRead read(s.handle, header, 64);
+    ASSERT_TRUE(read.pending());
+    uint32_t bytes = 0, error = 0;
+    uint32_t error2 = 0;
+    const DeviceHandle sync = ActiveDriver().Open(cam.path().c_str(), false, &error2);
+    ASSERT_NE(sync, -1);
+    ASSERT_TRUE(ActiveDriver().IoControl(sync, kelvox::platform::kIoctlResetParentPort, nullptr, 0, nullptr, 0,
+                                         &bytes, nullptr, &error));
+    ActiveDriver().Close(sync);
+    ASSERT_TRUE(read.Wait(2000));
+    EXPECT_FALSE(read.Result(&bytes, &error));
+    EXPECT_EQ(cam.Stats().port_resets, 1u);
+    EXPECT_TRUE(s.Next());
+}
+
+TEST(SimStream, ClosingTheHandleCancelsItsReads) {
+    AttachedCamera cam(Unpaced("CLOSE"));
+    const DeviceHandle h = cam.OpenData();
+    uint8_t header[64];
+    DirectRead read(h, header, 64);
+    ASSERT_TRUE(read.pending());
+    ActiveDriver().Close(h);
+    ASSERT_TRUE(read.Wait(2000));
+    uint32_t bytes = 0, error = 0;
+    EXPECT_FALSE(read.Result(&bytes, &error));
+    EXPECT_EQ(error, kErrorOperationAborted);
+}
