@@ -1,0 +1,147 @@
+// The controller's vendor requests, I2C bridge, FPGA and EEPROM sequences against the simulator.
+#include <cstring>
+
+#include "usb/device_table.h"
+#include "usb/fx3_controller.h"
+#include "usb_test_support.h"
+
+using namespace kelvox::usb;
+using kelvox_usb_test::Cameras;
+using kelvox_usb_test::Stats;
+
+namespace {
+
+// A controller with one camera selected, as the device layer leaves it after opening.
+class ControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        id_ = cams_.Add("CTRL");
+        ASSERT_GE(id_, 0);
+        ASSERT_EQ(controller_.EnumerateDevices(), 1);
+        ASSERT_EQ(controller_.SelectDevice(0), 1);
+    }
+    unsigned Peek(int bus, unsigned reg) {
+        unsigned v = 0;
+        EXPECT_EQ(KelvoxSim_PeekRegister(id_, bus, reg, &v), 1);
+        return v;
+    }
+    Cameras cams_;
+    int id_ = -1;
+    CDodOz3Eri controller_;
+};
+
+}  // namespace
+
+TEST_F(ControllerTest, SensorBytesGoOverTheBridge) {
+    const uint8_t write[3] = {0x04, 0x04, 0x37};
+    ASSERT_EQ(controller_.I2cWrite(0x48, write, 3, 3000), 1);
+    EXPECT_EQ(Peek(0x48, 0x0404), 0x37u);
+    uint8_t value = 0;
+    ASSERT_EQ(controller_.I2cWrite(0x48, write, 2, 3000), 1);
+    ASSERT_EQ(controller_.I2cRead(0x48, &value, 1, 3000), 1);
+    EXPECT_EQ(value, 0x37);
+    const KELVOX_SIM_STATS s = Stats(id_);
+    EXPECT_EQ(s.i2c_writes, 2u);
+    EXPECT_EQ(s.i2c_reads, 1u);
+}
+
+TEST_F(ControllerTest, OversizedI2cTransferSendsNothing) {
+    uint8_t bytes[65] = {};
+    const unsigned before = Stats(id_).control_requests;
+    EXPECT_EQ(controller_.I2cWrite(0x48, bytes, 65, 3000), 0);
+    EXPECT_EQ(controller_.I2cRead(0x48, bytes, 65, 3000), 0);
+    EXPECT_EQ(Stats(id_).control_requests, before);
+    bytes[0] = 0x05;  // 64 go out: register 0x0500 and the 61 after it
+    EXPECT_EQ(controller_.I2cWrite(0x48, bytes, 64, 3000), 1);
+    EXPECT_EQ(Stats(id_).control_requests, before + 1);
+}
+
+TEST_F(ControllerTest, FpgaRegistersAndWord) {
+    ASSERT_EQ(controller_.WriteFpgaRegister(0x07, 0xA5), 1);
+    EXPECT_EQ(Peek(0x40, 0x07), 0xA5u);
+    uint8_t v = 0;
+    ASSERT_EQ(controller_.ReadFpgaRegister(0x07, &v), 1);
+    EXPECT_EQ(v, 0xA5);
+    ASSERT_EQ(KelvoxSim_PokeRegister(id_, 0x40, 0x10, 0x34), 1);
+    ASSERT_EQ(KelvoxSim_PokeRegister(id_, 0x40, 0x11, 0x12), 1);
+    uint16_t word = 0;
+    ASSERT_EQ(controller_.ReadFpgaWord16(&word), 1);
+    EXPECT_EQ(word, 0x1234);
+
+    // A refused read leaves the caller's value alone.
+    ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_I2C_NACK, 1), 1);
+    v = 0x5A;
+    EXPECT_EQ(controller_.ReadFpgaRegister(0x07, &v), 0);
+    EXPECT_EQ(v, 0x5A);
+    ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_I2C_NACK, 2), 1);
+    word = 0x7777;
+    EXPECT_EQ(controller_.ReadFpgaWord16(&word), 0);
+    EXPECT_EQ(word, 0x7777);
+}
+
+TEST_F(ControllerTest, EepromBytesAndSerialText) {
+    ASSERT_EQ(controller_.WriteEeprom(0x2345, 0x66), 1);
+    EXPECT_EQ(Peek(0xA2, 0x2345), 0x66u);
+    uint8_t v = 0;
+    ASSERT_EQ(controller_.ReadEeprom(0x2345, &v), 1);
+    EXPECT_EQ(v, 0x66);
+    char serial[5] = {};
+    for (int i = 0; i < 4; ++i) {
+        uint8_t b = 0;
+        ASSERT_EQ(controller_.ReadEeprom(static_cast<uint16_t>(0x1040 + i), &b), 1);
+        serial[i] = static_cast<char>(b);
+    }
+    EXPECT_STREQ(serial, "CTRL");
+    ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_I2C_NACK, 1), 1);
+    v = 9;
+    EXPECT_EQ(controller_.ReadEeprom(0x2345, &v), 0);
+    EXPECT_EQ(v, 9);
+}
+
+TEST_F(ControllerTest, InformationBlocksReadyFlagAndRegisterRequests) {
+    uint8_t info[64] = {};
+    ASSERT_EQ(controller_.ReadDeviceInfo(info), 1);
+    EXPECT_EQ(GetLe16(info + 24), 0x1200);
+    EXPECT_EQ(info[52], 0);
+    ASSERT_EQ(controller_.ReadDeviceInfo2(info), 1);
+    uint8_t ready = 0;
+    ASSERT_EQ(controller_.ReadReadyFlag(&ready), 1);
+    EXPECT_EQ(ready, 1);
+    ASSERT_EQ(controller_.WriteRegister16(0x8123, 0xCAFEBEEF), 1);
+    uint16_t reg = 0;
+    // Written with bit 15 in wValue and bits 0..14 in wIndex, read back with all 16 in wIndex.
+    ASSERT_EQ(controller_.ReadRegister16(0x8123, &reg), 1);
+    EXPECT_EQ(reg, 0xBEEF);
+    ASSERT_EQ(controller_.ReadRegister16(0x0123, &reg), 1);
+    EXPECT_EQ(reg, 0);
+    ASSERT_EQ(controller_.SetStreamSelect(3), 1);
+    uint8_t select = 0;
+    ASSERT_EQ(controller_.GetStreamSelect(&select), 1);
+    EXPECT_EQ(select, 3);
+    uint32_t speed = 0;
+    ASSERT_EQ(controller_.GetLinkSpeedSync(&speed), 1);
+    EXPECT_EQ(speed, 4u);
+    ASSERT_EQ(controller_.StreamReset(), 1);
+
+    ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_CONTROL, 1), 1);
+    EXPECT_EQ(controller_.ReadDeviceInfo(info), 0);
+}
+
+TEST_F(ControllerTest, PrepareDeviceAllocatesOnceAndResetsThePort) {
+    EXPECT_EQ(controller_.transfer_buffer(), nullptr);
+    ASSERT_EQ(controller_.PrepareDevice(), 1);
+    uint8_t* buffer = controller_.transfer_buffer();
+    ASSERT_NE(buffer, nullptr);
+    buffer[kTransferBufferSize - 1] = 1;  // the whole 64 MiB + header is ours
+    ASSERT_EQ(controller_.PrepareDevice(), 1);
+    EXPECT_EQ(controller_.transfer_buffer(), buffer);
+    EXPECT_EQ(Stats(id_).port_resets, 2u);
+    controller_.CloseController();
+    EXPECT_EQ(controller_.transfer_buffer(), nullptr);
+}
+
+TEST_F(ControllerTest, SelectingAnIndexOutsideTheTableFails) {
+    EXPECT_EQ(controller_.SelectDevice(1), 0);
+    EXPECT_EQ(controller_.selected_index(), 0);
+    EXPECT_EQ(controller_.SelectDevice(32), 0);
+}
