@@ -3,7 +3,10 @@
 #include <chrono>
 #include <cstdio>
 
+#include <thread>
+
 #include "sim/sim_host.h"
+#include "usb/fx3_controller.h"
 
 using namespace kelvox_sim_test;
 using Clock = std::chrono::steady_clock;
@@ -80,6 +83,41 @@ void AbortLatency() {
     std::printf("abort releases a stalled read:   mean %.3f ms, worst %.3f ms over %d\n", total / rounds, worst, rounds);
 }
 
+// The stop path through the controller: a payload read blocked in the driver on the capture
+// thread, released by AbortImagePipe from another thread.
+void ControllerAbortLatency() {
+    AttachedCamera cam(Config("CTRL-ABORT"));
+    kelvox::usb::CDodOz3Eri controller;
+    controller.EnumerateDevices();
+    controller.SelectDevice(0);
+    controller.PrepareDevice();
+    std::vector<uint8_t> payload(1920 * 1200);
+    kelvox::usb::FrameDescriptor frame{};
+    frame.buffer = payload.data();
+    frame.capacity = static_cast<uint32_t>(payload.size());
+    double worst = 0, total = 0;
+    const int rounds = 20;
+    for (int i = 0; i < rounds; ++i) {
+        KelvoxSim_InjectFault(cam.id(), KELVOX_SIM_FAULT_STALL, 0);
+        controller.ReadFrameHeader(&frame, 0);
+        KelvoxSim_InjectFault(cam.id(), KELVOX_SIM_FAULT_STALL, -1);
+        Clock::time_point done;
+        std::thread reader([&] {
+            controller.ReadFrameData(&frame, 10000);
+            done = Clock::now();
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const auto t0 = Clock::now();
+        controller.AbortImagePipe();
+        reader.join();
+        const double ms = Seconds(t0, done) * 1000;
+        worst = std::max(worst, ms);
+        total += ms;
+    }
+    std::printf("controller read released by abort: mean %.3f ms, worst %.3f ms over %d\n", total / rounds, worst,
+                rounds);
+}
+
 }  // namespace
 
 int main() {
@@ -89,5 +127,6 @@ int main() {
     Stream("unpaced, full window", false, 1920, 1200, 1, 3.0);
     Stream("unpaced, full window", false, 1920, 1200, 2, 3.0);
     AbortLatency();
+    ControllerAbortLatency();
     return 0;
 }
