@@ -1,0 +1,401 @@
+// The capture engine: buffers and FPGA geometry, the capture thread that reads headers and
+// payloads into the frame ring, its recovery, and handing frames to the session.
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "device/camera_device.h"
+#include "platform/clock.h"
+#include "platform/thread_priority.h"
+#include "usb/transfer_record.h"
+
+namespace kelvox::device {
+
+namespace {
+
+struct RateWindow {
+    std::mutex mutex;
+    uint32_t start = platform::TickCount();
+    uint32_t count = 0;
+    float rate = 0;
+};
+
+RateWindow& Rates() {
+    static RateWindow* w = new RateWindow;  // capture threads may still count during exit
+    return *w;
+}
+
+constexpr int kFailuresToGiveUp = 5;
+
+}  // namespace
+
+// ---- the process-wide frame-rate counter ----
+
+void FrameRateCounter::Count() {
+    RateWindow& w = Rates();
+    std::lock_guard<std::mutex> lock(w.mutex);
+    ++w.count;
+    const uint32_t elapsed = platform::TickCount() - w.start;
+    if (elapsed >= 1000) {
+        w.rate = static_cast<float>(w.count * 1000.0 / elapsed);
+        w.start += elapsed;
+        w.count = 0;
+    }
+}
+
+float FrameRateCounter::Rate() {
+    RateWindow& w = Rates();
+    std::lock_guard<std::mutex> lock(w.mutex);
+    return w.rate;
+}
+
+void FrameRateCounter::Reset() {
+    RateWindow& w = Rates();
+    std::lock_guard<std::mutex> lock(w.mutex);
+    w.rate = 0;
+    w.count = 0;
+    w.start = platform::TickCount();
+}
+
+// ---- buffers and geometry ----
+
+int CZizaduR3I5Ziva::PrepareCapture() {
+    // Buffers are about to be replaced: a capture thread must not be using them.
+    if (running_.load() || capture_thread_.joinable()) StopCapture(1);
+    transfer_buffer_.clear();
+    transfer_buffer_.shrink_to_fit();
+    transfer_buffer_size_ = 0;
+    if (!sensor_) return 0;
+
+    const sensor::SensorInfo& info = sensor_->info();
+    int width = info.window_width;
+    const int height = info.window_height;
+    if (sensor_->GetControlF() == 2) width *= 2;
+    const int bytes = transfer_depth_ == 1 || transfer_depth_ == 2 ? 2 : 1;
+    const int64_t padded = static_cast<int64_t>(height + 128) * (width + 128) * bytes;
+    const int64_t size = (padded + 8191) & ~int64_t{8191};
+    if (width <= 0 || height <= 0 || size > INT32_MAX) return 0;
+
+    try {
+        transfer_buffer_.resize(static_cast<size_t>(size));
+        for (int i = 0; i < ring_size_; ++i) {
+            Slot& slot = ring_[i];
+            std::lock_guard<std::mutex> lock(slot.mutex);
+            slot.pixels.clear();
+            slot.pixels.shrink_to_fit();
+            slot.pixels.resize(static_cast<size_t>(size));
+            slot.values = FrameValues{};
+        }
+    } catch (const std::bad_alloc&) {
+        transfer_buffer_.clear();
+        return 0;
+    }
+    transfer_buffer_size_ = static_cast<int>(size);
+    frame_width_ = width;
+    frame_height_ = height;
+    bytes_per_pixel_ = bytes;
+    frame_size_ = height * width * bytes;
+    ++prepare_count_;
+
+    if (controller_) {
+        controller_->WriteFpgaRegister(0x44, static_cast<uint8_t>(width & 0xFF));
+        controller_->WriteFpgaRegister(0x45, static_cast<uint8_t>(width >> 8));
+        controller_->WriteFpgaRegister(0x40, static_cast<uint8_t>(height & 0xFF));
+        controller_->WriteFpgaRegister(0x41, static_cast<uint8_t>(height >> 8));
+        controller_->WriteFpgaRegister(0x48, 11);
+        controller_->WriteFpgaRegister(0x49, 0);
+        controller_->WriteFpgaRegister(0x4C, 0);
+        controller_->WriteFpgaRegister(0x4D, 0);
+        controller_->WriteFpgaRegister(0x68, 0);
+    }
+    geometry_changed_ = 0;
+    return 1;
+}
+
+// ---- start and stop ----
+
+int CZizaduR3I5Ziva::SetCaptureMode(int mode) {
+    if (!controller_) return 0;
+    if (mode != capture_mode_.load()) {
+        StopCapture(0);
+        OpenFrameEvent();
+        if (mode == 2) read_index_ = write_index_.load();  // forget pending frames
+    }
+    capture_mode_ = mode;
+    return 1;
+}
+
+int CZizaduR3I5Ziva::StartCapture(int mode) {
+    if (running_.load() && !thread_end_.Wait(5)) StopCapture(1);
+    OpenFrameEvent();
+    if (!SetCaptureMode(mode)) return 0;
+    if (geometry_changed_) PrepareCapture();
+    StopThread(false);  // an earlier thread that ended by itself is joined here
+    capture_error_ = 0;  // an error of the last run must not be reported for this one
+    running_ = 1;
+    thread_end_.Reset();
+    thread_done_ = false;
+    try {
+        capture_thread_ = std::thread([this] {
+            platform::RaiseCurrentThreadToTimeCritical();
+            CaptureLoop();
+            FinishThread();
+        });
+    } catch (const std::system_error&) {
+        running_ = 0;
+        thread_done_ = true;
+        return 0;
+    }
+    if (sensor_ && !sensor_->IsCaptureStartHandled()) sensor_->OnCaptureStarted();
+    return 1;
+}
+
+void CZizaduR3I5Ziva::OpenFrameEvent() {
+    if (frame_event_open_.exchange(true)) return;
+    frame_event_.Reset();
+}
+
+void CZizaduR3I5Ziva::FinishThread() {
+    thread_done_ = true;
+    thread_end_.Set();
+}
+
+// Joins the capture thread. The abort releases a read blocked in the driver; it is repeated until
+// the thread has ended, so no stop can hang and nothing the thread uses goes before it does.
+void CZizaduR3I5Ziva::StopThread(bool abort) {
+    if (!capture_thread_.joinable()) return;
+    for (int round = 0; !thread_done_.load(); ++round) {
+        if (abort || round > 0) {
+            if (controller_) controller_->AbortImagePipe();
+        }
+        thread_end_.Wait(round == 0 && !abort ? 3000 : 200);
+    }
+    capture_thread_.join();
+}
+
+int CZizaduR3I5Ziva::StopCapture(int abort) {
+    if (sensor_) sensor_->OnCaptureStopped(abort);
+    if (running_.load()) {
+        running_ = 0;
+        if (abort) {
+            platform::SleepMs(100);
+            if (controller_) controller_->AbortImagePipe();
+        }
+    }
+    StopThread(abort != 0);
+    platform::SleepMs(1);
+    frame_event_.Set();  // a waiter in WaitFrame returns
+    frame_event_open_ = false;
+    ResetStream();
+    platform::SleepMs(5);
+    capture_mode_ = 0;
+    triggered_frames_ = 0;
+    frame_rate_ = 0;
+    return 1;
+}
+
+int CZizaduR3I5Ziva::ResetStream() {
+    if (!controller_) return 0;
+    if ((device_info_[24] | device_info_[25] << 8) > 0x10FF) controller_->ResetPipeSync(0x81);
+    controller_->StreamReset();
+    return 1;
+}
+
+// ---- the capture thread ----
+
+int CZizaduR3I5Ziva::CaptureLoop() {
+    if (!controller_ || transfer_buffer_.empty()) {
+        running_ = 0;
+        return 0;
+    }
+    usb::FrameDescriptor frame{};
+    frame.buffer = transfer_buffer_.data();
+    frame.capacity = static_cast<uint32_t>(transfer_buffer_size_);
+    capture_error_ = 0;
+    int failures = 0;
+
+    // A camera that cannot even be opened for streaming is lost: say so rather than end quietly.
+    if (!controller_->OpenDataHandle()) capture_error_ = 1;
+    else {
+        while (running_.load()) {
+            const uint32_t timeout = transfer_timeout_.load();
+            if (trigger_mode_.load() == 1) {
+                // Wait for the FPGA's trigger count to move before asking for a frame.
+                uint8_t count = 0;
+                const bool read = controller_->ReadFpgaRegister(0x08, &count);
+                if (!read || count == last_trigger_count_.load()) {  // a failed read must not spin either
+                    platform::SleepMs(1);
+                    continue;
+                }
+                last_trigger_count_ = count;
+            }
+            bool ok = controller_->ReadFrameHeader(&frame, timeout);
+            const int w = write_index_.load();
+            uint32_t words[4] = {};
+            if (ok) {
+                words[0] = usb::GetLe32(frame.header + 28);
+                words[1] = usb::GetLe32(frame.header + 32);
+                words[2] = usb::GetLe32(frame.header + 40);
+                words[3] = usb::GetLe32(frame.header + 44);
+                if (capture_mode_.load() == 3) {
+                    last_trigger_count_ = words[1];
+                    std::lock_guard<std::mutex> lock(ring_[w].mutex);
+                    std::copy(words, words + 4, ring_[w].values.header_words.begin());
+                    break;
+                }
+                if (capture_mode_.load() != 2) last_trigger_count_ = words[1];
+                const uint32_t t0 = platform::TickCount();
+                ok = controller_->ReadFrameData(&frame, timeout);
+                if (ok) {
+                    failures = 0;
+                    capture_error_ = 0;
+                    const uint32_t elapsed = std::max<uint32_t>(platform::TickCount() - t0, 1);
+                    transfer_rate_ = ((frame_size_ >> 10) / 128.0) / (elapsed / 1000.0);
+                    FrameRateCounter::Count();
+                    frame_rate_ = FrameRateCounter::Rate();
+                    {
+                        Slot& slot = ring_[w];
+                        std::lock_guard<std::mutex> lock(slot.mutex);
+                        std::memcpy(slot.pixels.data(), transfer_buffer_.data(),
+                                    std::min<size_t>(frame_size_, slot.pixels.size()));
+                        slot.values.trigger_count = last_trigger_count_.load();
+                        std::copy(words, words + 4, slot.values.header_words.begin());
+                    }
+                    write_index_ = (w + 1) % ring_size_;
+                    frame_event_.Set();
+                    const int mode = capture_mode_.load();
+                    if (mode == 1) break;
+                    if (mode == 2) {
+                        ++triggered_frames_;
+                        break;
+                    }
+                    continue;
+                }
+            }
+            // Recovery: start the pipe and the FPGA's receiver over, five times at most in a row.
+            controller_->CloseDataHandle();
+            if (++failures >= kFailuresToGiveUp) {
+                capture_error_ = 1;
+                frame_event_.Set();
+                break;
+            }
+            controller_->ResetPipeSync(0x81);
+            if (sensor_) sensor_->PulseReceiverRestart();
+            controller_->OpenDataHandle();
+        }
+    }
+    controller_->CloseDataHandle();
+    if (capture_error_.load()) frame_event_.Set();
+    running_ = 0;
+    return 1;
+}
+
+int CZizaduR3I5Ziva::CaptureOnce() {
+    if (!controller_) return 2;
+    if (geometry_changed_) PrepareCapture();
+    if (transfer_buffer_.empty()) return 2;
+    capture_error_ = 0;
+    usb::FrameDescriptor frame{};
+    frame.buffer = transfer_buffer_.data();
+    frame.capacity = static_cast<uint32_t>(transfer_buffer_size_);
+    const uint32_t start = platform::TickCount();
+    if (controller_->OpenDataHandle()) {
+        for (int failures = 0;;) {
+            if (controller_->ReadFrameHeader(&frame, 3000) && controller_->ReadFrameData(&frame, 3000)) {
+                Slot& slot = ring_[0];
+                std::lock_guard<std::mutex> lock(slot.mutex);
+                std::memcpy(slot.pixels.data(), transfer_buffer_.data(), std::min<size_t>(frame_size_, slot.pixels.size()));
+                slot.values.trigger_count = usb::GetLe32(frame.header + 32);
+                break;
+            }
+            if (platform::TickCount() - start >= 10000 || failures >= 10) {
+                capture_error_ = 1;
+                break;
+            }
+            ++failures;
+        }
+    }
+    controller_->CloseDataHandle();
+    thread_end_.Set();
+    running_ = 0;
+    return 0;
+}
+
+// ---- handing frames over ----
+
+int CZizaduR3I5Ziva::WaitFrame(uint32_t ms) {
+    if (capture_error_.load()) return 1;
+    if (!frame_event_open_.load() || !frame_event_.Wait(ms)) return 2;
+    return write_index_.load() != read_index_.load() ? 3 : 2;
+}
+
+void CZizaduR3I5Ziva::CopyOut(Slot& slot, uint8_t* destination, int top_down) {
+    const int orientation = sensor_ ? sensor_->info().orientation : 0;
+    const bool reverse_h = orientation == 2 || orientation == 4;
+    const bool upright = orientation != 3 && orientation != 4;
+    const bool reverse_v = (top_down != 0) != upright;
+    const size_t row = static_cast<size_t>(frame_width_) * bytes_per_pixel_;
+    const uint8_t* src = slot.pixels.data();
+    if (!reverse_h && !reverse_v) {
+        std::memcpy(destination, src, static_cast<size_t>(frame_size_));
+        return;
+    }
+    for (int r = 0; r < frame_height_; ++r) {
+        const uint8_t* s = src + static_cast<size_t>(reverse_v ? frame_height_ - 1 - r : r) * row;
+        uint8_t* d = destination + static_cast<size_t>(r) * row;
+        if (!reverse_h) {
+            std::memcpy(d, s, row);
+        } else {
+            for (int c = 0; c < frame_width_; ++c)
+                std::memcpy(d + static_cast<size_t>(c) * bytes_per_pixel_,
+                            s + static_cast<size_t>(frame_width_ - 1 - c) * bytes_per_pixel_, bytes_per_pixel_);
+        }
+    }
+}
+
+int CZizaduR3I5Ziva::CopyFrame(uint8_t* destination, uint32_t size, uint32_t* trigger_count, uint32_t* word1,
+                               uint32_t* word2, uint32_t* word3, uint32_t* word4, int oldest, int top_down) {
+    if (!destination || size < static_cast<uint32_t>(frame_size_)) return 0;
+    const int w = write_index_.load();
+    const int index = oldest ? 0 : (w == 0 ? ring_size_ - 1 : w - 1);
+    Slot& slot = ring_[index];
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    if (slot.pixels.size() < static_cast<size_t>(frame_size_)) return 0;
+    CopyOut(slot, destination, top_down);
+    if (trigger_count) *trigger_count = slot.values.trigger_count;
+    uint32_t* words[4] = {word1, word2, word3, word4};
+    for (int i = 0; i < 4; ++i)
+        if (words[i]) *words[i] = slot.values.header_words[i];
+    return 1;
+}
+
+int CZizaduR3I5Ziva::GetFrame(uint8_t* destination, int top_down) {
+    const int w = write_index_.load();
+    CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 0, top_down);
+    read_index_ = w;
+    return 0;
+}
+
+int CZizaduR3I5Ziva::GetFrameEx(uint8_t* destination, uint32_t* trigger_count, uint32_t* word1, uint32_t* word2,
+                                uint32_t* word3, uint32_t* word4, int top_down) {
+    const int w = write_index_.load();
+    CopyFrame(destination, static_cast<uint32_t>(frame_size_), trigger_count, word1, word2, word3, word4, 0, top_down);
+    read_index_ = w;
+    return 0;
+}
+
+int CZizaduR3I5Ziva::GetFrameStamped(uint8_t* destination, uint32_t* stamp) {
+    const int w = write_index_.load();
+    CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 0, 1);
+    if (stamp) *stamp = 0;  // only another camera model stamps its buffers
+    read_index_ = w;
+    return 0;
+}
+
+int CZizaduR3I5Ziva::CopyFirstFrame(uint8_t* destination, int top_down) {
+    if (!destination) return -2;
+    CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 1, top_down);
+    return 0;
+}
+
+}  // namespace kelvox::device

@@ -1,0 +1,59 @@
+// Many start/stop cycles in every capture mode with random stop timing, and cameras unplugged
+// and plugged again, all with a bound on the run time: nothing may hang, crash or leak.
+#include <random>
+#include <vector>
+
+#include "device_test_support.h"
+
+using namespace kelvox_device_test;
+
+namespace {
+
+constexpr int kCyclesPerMode = 500;
+constexpr int kReplugCycles = 200;
+
+}  // namespace
+
+TEST_F(OpenDevice, SoakStartStopInEveryModeWithRandomStops) {
+    std::mt19937 random(20261208);
+    std::vector<uint8_t> frame(1920 * 1200);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(4);
+    ASSERT_EQ(device_.SetTriggerMode(0, 1), 1);
+    for (int mode : {0, 1, 2, 3}) {
+        for (int cycle = 0; cycle < kCyclesPerMode; ++cycle) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "mode " << mode << " cycle " << cycle;
+            ASSERT_EQ(device_.StartCapture(mode), 1);
+            const int pause = static_cast<int>(random() % 4);  // 0-3 ms: before, during or after a frame
+            if (pause) std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+            if (random() % 3 == 0 && device_.WaitFrame(0) == 3) device_.GetFrame(frame.data(), cycle & 1);
+            ASSERT_EQ(device_.StopCapture(random() % 20 == 0 ? 1 : 0), 1);
+            ASSERT_EQ(device_.running(), 0);
+        }
+    }
+    // Still in working order afterwards.
+    ASSERT_EQ(device_.StartCapture(1), 1);
+    EXPECT_EQ(device_.WaitFrame(5000), 3);
+    EXPECT_EQ(device_.capture_error(), 0);
+}
+
+TEST(CaptureSoak, UnplugAndReplugDuringCapture) {
+    std::mt19937 random(42);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(4);
+    const KELVOX_SIM_CAMERA config = Camera("REPLUG");
+    kelvox::device::CDeduruROZ3E5DuveveRez device;
+    ASSERT_EQ(device.CreateController(nullptr), 1);
+    ASSERT_EQ(device.SetProductId(0x3100), 1);
+    for (int cycle = 0; cycle < kReplugCycles; ++cycle) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "cycle " << cycle;
+        const int id = KelvoxSim_Attach(&config);
+        ASSERT_GE(id, 0);
+        ASSERT_EQ(device.CountDevices(0x3100), 1) << "cycle " << cycle;
+        ASSERT_EQ(device.Open(0), 1) << "cycle " << cycle;
+        ASSERT_EQ(device.StartCapture(0), 1);
+        if (random() % 2) EXPECT_TRUE(Eventually([&] { return Stats(id).frames_sent > 0; })) << "cycle " << cycle;
+        ASSERT_EQ(KelvoxSim_Detach(id), 1);
+        if (random() % 2) ASSERT_TRUE(Eventually([&] { return device.WaitFrame(50) == 1; }, 20000));
+        ASSERT_EQ(device.StopCapture(random() % 2), 1);
+    }
+    EXPECT_EQ(device.Close(), 1);
+}
