@@ -177,21 +177,18 @@ int CDodOz3Eri::ArmTransfer(DeviceHandle handle) {
     return VendorRequest(kRequestOutToEndpoint, 0xC2, 0, 0, nullptr, 0, nullptr, nullptr, on);
 }
 
-int CDodOz3Eri::ReadDeviceInfo(uint8_t info[64]) {
+// An information block is taken only when all 64 bytes came back.
+int CDodOz3Eri::ReadInfoBlock(uint8_t request, uint8_t info[64]) {
     uint8_t reply[kControlDataSize];
     uint32_t n = 0;
-    if (!VendorRequest(kRequestIn, 0xB0, 0, 0, nullptr, 0, reply, &n) || n != kControlDataSize) return 0;
+    if (!VendorRequest(kRequestIn, request, 0, 0, nullptr, 0, reply, &n) || n != kControlDataSize) return 0;
     std::memcpy(info, reply, kControlDataSize);
     return 1;
 }
 
-int CDodOz3Eri::ReadDeviceInfo2(uint8_t info[64]) {
-    uint8_t reply[kControlDataSize];
-    uint32_t n = 0;
-    if (!VendorRequest(kRequestIn, 0xB1, 0, 0, nullptr, 0, reply, &n) || n != kControlDataSize) return 0;
-    std::memcpy(info, reply, kControlDataSize);
-    return 1;
-}
+int CDodOz3Eri::ReadDeviceInfo(uint8_t info[64]) { return ReadInfoBlock(0xB0, info); }
+
+int CDodOz3Eri::ReadDeviceInfo2(uint8_t info[64]) { return ReadInfoBlock(0xB1, info); }
 
 // ---- device selection and synchronous requests ----
 

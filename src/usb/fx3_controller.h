@@ -90,6 +90,7 @@ private:
     bool VendorRequest(uint8_t type, uint8_t request, uint16_t value, uint16_t index, const uint8_t* data,
                        size_t data_len, uint8_t* reply, uint32_t* reply_bytes, DeviceHandle on = kNoHandle);
     bool OpenDataHandleIfNeeded(bool* opened_here);
+    int ReadInfoBlock(uint8_t request, uint8_t info[64]);
 
     std::atomic<DeviceHandle> data_handle_{kNoHandle};
     std::unique_ptr<uint8_t[]> transfer_buffer_;
