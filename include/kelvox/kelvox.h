@@ -2,6 +2,8 @@
 #ifndef KELVOX_KELVOX_H
 #define KELVOX_KELVOX_H
 
+#include <wchar.h>
+
 #ifdef _WIN32
 #include <windows.h>
 typedef HWND KELVOX_HWND;
@@ -54,10 +56,88 @@ typedef struct KELVOX_FRAME_INFO {
     void *buffer;       /* the host buffer that received the image, or NULL */
 } KELVOX_FRAME_INFO;
 
+/* Filled by Kelvox_GetCameraInfo; natural alignment. */
+typedef struct KELVOX_CAMERA_INFO {
+    int    size;            /* set by the host: sizeof its record, at least 36 */
+    int    max_width;       /* 1920 */
+    int    max_height;      /* 1200 */
+    int    gain_min, gain_max;
+    int    color_gain_min, color_gain_max;
+    int    exposure_min, exposure_max;   /* units of 100 us */
+    double exposure_seconds_min;         /* filled only when size >= 56 */
+    double exposure_seconds_max;
+} KELVOX_CAMERA_INFO;
+
 /* Lifecycle and errors */
 KELVOX_API int Kelvox_Initialize(KELVOX_HWND notify_window);
 KELVOX_API int Kelvox_Release(int handle);
 KELVOX_API int Kelvox_GetLastError(int handle);
 KELVOX_API int Kelvox_GetDllVersion(void);
+
+/* Camera selection and information */
+KELVOX_API int Kelvox_EnumDevice(int handle, char names[10][256]);
+KELVOX_API int Kelvox_EnumDeviceW(int handle, wchar_t names[10][256]);
+KELVOX_API int Kelvox_GetDeviceName(int handle, int index, char *name, int size);
+KELVOX_API int Kelvox_GetDeviceNameW(int handle, int index, wchar_t *name, int size);
+KELVOX_API int Kelvox_SetDeviceNumber(int handle, int index);
+KELVOX_API int Kelvox_GetCameraInfo(int handle, KELVOX_CAMERA_INFO *info);
+KELVOX_API int Kelvox_ReadSerialNumberA(int handle, char *text, int size);
+KELVOX_API int Kelvox_ReadSerialNumberW(int handle, wchar_t *text, int size);
+KELVOX_API int Kelvox_GetStatus(int handle);
+
+/* Geometry and format */
+KELVOX_API int Kelvox_SetCaptureWindowEx(int handle, int total_width, int x, int width, int total_height, int y,
+                                         int height);
+KELVOX_API int Kelvox_GetCaptureWindowEx(int handle, int *total_width, int *x, int *width, int *total_height, int *y,
+                                         int *height);
+KELVOX_API int Kelvox_Width(int handle);
+KELVOX_API int Kelvox_Height(int handle);
+KELVOX_API int Kelvox_SetColorMode(int handle, int bits_per_pixel);
+KELVOX_API int Kelvox_GetColorMode(int handle);
+KELVOX_API int Kelvox_SetSubSample(int handle, int code);
+KELVOX_API int Kelvox_GetSubSample(int handle);
+KELVOX_API int Kelvox_SetWaitTime(int handle, int milliseconds);
+KELVOX_API int Kelvox_GetWaitTime(int handle);
+KELVOX_API int Kelvox_GetSamplingRate(int handle, int *rate);
+KELVOX_API int Kelvox_GetVideoFormat(int handle, int *format);
+KELVOX_API int Kelvox_SetSamplingRate(int handle, int rate);
+
+/* Exposure, temperature, mirror and other settings */
+KELVOX_API int Kelvox_SetExposureTimeEx(int handle, double seconds);
+KELVOX_API double Kelvox_GetExposureTimeEx(int handle, int *ok);
+KELVOX_API int Kelvox_SetRealExposureTime(int handle, int microseconds);
+KELVOX_API int Kelvox_GetRealExposureTime(int handle, int *ok);
+KELVOX_API double Kelvox_GetTemperatureEx(int handle, int *ok);
+KELVOX_API int Kelvox_SetMirrorH(int handle, int on);
+KELVOX_API int Kelvox_SetMirrorV(int handle, int on);
+KELVOX_API int Kelvox_GetMirrorH(int handle);
+KELVOX_API int Kelvox_GetMirrorV(int handle);
+KELVOX_API int Kelvox_SetAutoIris(int handle, int mode);
+KELVOX_API int Kelvox_GetAutoIris(int handle, int *ok);
+KELVOX_API int Kelvox_SetConfigFilter(int handle);
+KELVOX_API int Kelvox_GetConfigFilter(int handle);
+KELVOX_API int Kelvox_SetInternalCorrection(int handle, int value);
+KELVOX_API int Kelvox_GetInternalCorrection(int handle, int *ok);
+
+/* Registers, I/O port and EEPROM; `ok` receives 1 when the read succeeded */
+KELVOX_API int Kelvox_ReadRegister(int handle, int address, int *ok);
+KELVOX_API int Kelvox_ReadRegisterEx(int handle, unsigned int address, int *ok);
+KELVOX_API int Kelvox_WriteRegister(int handle, int address, int value);
+KELVOX_API int Kelvox_WriteRegisterEx(int handle, unsigned int address, unsigned int value);
+KELVOX_API int Kelvox_Fpga_ReadRegister(int handle, int address, int *ok);
+KELVOX_API int Kelvox_Fpga_WriteRegister(int handle, int address, int value);
+KELVOX_API int Kelvox_GetIOPort(int handle, unsigned char *value);
+KELVOX_API int Kelvox_SetIOPort(int handle, int value);
+KELVOX_API int Kelvox_ReadSromID(int handle, int address, int *ok);
+KELVOX_API int Kelvox_WriteSromID(int handle, int address, int value);
+
+/* Functions this camera does not have: they answer 0 and report KELVOX_ERR_UNSUPPORTED */
+KELVOX_API int Kelvox_Fps(int handle);
+KELVOX_API int Kelvox_GetHalfClock(int handle);
+KELVOX_API int Kelvox_SetHalfClock(int handle);
+KELVOX_API int Kelvox_SetCrossbar(int handle);
+KELVOX_API int Kelvox_Trigger(int handle);
+KELVOX_API int Kelvox_SendText(int handle);
+KELVOX_API int Kelvox_ReceiveText(int handle);
 
 #endif

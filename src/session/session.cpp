@@ -1,11 +1,50 @@
 #include "session/session.h"
 
-#include "kelvox/kelvox.h"
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/device_notification.h"
+#include "usb/device_table.h"
 
 namespace kelvox {
 
+CKelvox::CKelvox() : rate_time_base_(platform::MultimediaTime()) {}
+
+// Teardown: close the camera and let everything go. (Settings are written back to storage by the
+// registry layer; preview and capture stop with the device.)
+CKelvox::~CKelvox() {
+    open_camera_ = -1;
+    if (device_) device_->Close();
+    device_.reset();
+    for (auto& p : pictures_) p.reset();
+}
+
 int CKelvox::Initialize(platform::WindowHandle notify_window) {
+    device_.reset();
+    for (auto& p : pictures_) p.reset();
+    try {
+        device_ = std::make_unique<device::CDeduruROZ3E5DuveveRez>();
+        for (auto& p : pictures_) p = std::make_unique<imaging::DibImage>();
+    } catch (const std::bad_alloc&) {
+    }
     notify_window_.store(notify_window);
+    if (notify_window && !platform::RegisterDeviceInterfaceNotification(notify_window, usb::kCameraInterfaceClass))
+        return 0;
+    for (auto& p : pictures_)
+        if (!p || !device_) {
+            RecordError(KELVOX_ERR_BUFFER);
+            return 0;
+        }
+    // The mask planes: dark references, defect maps and work planes black, bright references white.
+    for (int i = 0; i < kMaskPlanes; ++i) {
+        imaging::DibImage& plane = *pictures_[kFirstMaskPlane + i];
+        const bool wide = i == kDark16 || i == kBright16 || i == kDefect16a || i == kDefect16b || i == kWork16;
+        if (!plane.Create(kSensorWidth, kSensorHeight, wide ? 16 : 8)) return 0;
+        if (i == kBright8 || i == kBright16) std::memset(plane.pixels(), 255, plane.size());
+    }
+    device_->SetProductId(0x3100);
+    device_->CreateController(notify_window, &usb::kCameraInterfaceClass);
+    if (device_->CountDevices(0x3100) == 1) SetDeviceNumber(0);
     return 1;
 }
 

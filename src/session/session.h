@@ -1,16 +1,73 @@
 #pragma once
-// The session object behind one handle.
+// The session object behind one handle: owns the camera device object and the pictures, caches
+// every camera setting so it survives closing and reopening the camera, and turns the device's
+// 1/0 answers into the error codes and messages a host sees.
+#include <array>
 #include <atomic>
+#include <cstdint>
+#include <cwchar>
+#include <memory>
+#include <mutex>
 
+#include "device/camera_device.h"
+#include "imaging/dib_image.h"
+#include "kelvox/kelvox.h"
 #include "platform/window_message.h"
 #include "session/error_history.h"
 
 namespace kelvox {
 
+// The capture window, as the host sets it and the settings keep it.
+struct CaptureWindow {
+    int total_width = 1920, total_height = 1200;  // "TH", "TV"
+    int width = 1920, height = 1200;              // "EH", "EV": the image before subsampling
+    int x = 0, y = 0;                             // "EHS", "EVS"
+    int buffers = 4;                              // "Buf"
+};
+
+// Values of the image-filter identifiers 1-12 and 19-28.
+struct FilterSettings {
+    int brightness = 0, contrast = 0, hue = 0, saturation = 0, sharpness = 0;
+    int bayer_red = 0, bayer_green = 0, bayer_blue = 0, gamma = 0, bayer_mode = 0;
+    int gray_mode = 0;
+    std::array<int, 4> gray_gain{};    // R, G1, G2, B
+    std::array<int, 4> gray_offset{};  // R, G1, G2, B
+    int bayer_auto = 0;
+    int gray_calibration = 0;  // one-shot request, counted down by processing
+};
+
+// The analog settings re-applied at every open and prepare step.
+struct CameraSettings {
+    int global_gain = 0;
+    int gain_green1 = 0, gain_red = 0, gain_blue = 0, gain_green2 = 0;
+    int exposure = 0;  // units of 100 us
+    int mirror_v = 0, mirror_h = 0;
+    int auto_iris = 0;
+    int black_level = 0;  // control A
+    int peltier = 0;
+    int control_d = 0;
+    int gain_mode = 0;  // control E
+    double exposure_seconds = 0;
+    int requested_exposure = 1;  // last Kelvox_SetRealExposureTime, 100 us
+    int real_exposure_us = 0;
+};
+
 class CKelvox {
 public:
-    CKelvox() = default;
-    virtual ~CKelvox() = default;
+    // The ten planes of the defect mask and the dot filter.
+    enum MaskPlane {
+        kDark8, kBright8, kDark16, kBright16, kDefect8a, kDefect8b, kDefect16a, kDefect16b, kWork8, kWork16,
+        kMaskPlanes
+    };
+    enum Picture { kRaw8, kRaw16, kOut24, kOut32, kOut48, kOut64, kCurrentView, kDisplay, kFirstMaskPlane };
+    static constexpr int kPictures = static_cast<int>(kFirstMaskPlane) + static_cast<int>(kMaskPlanes);  // 18
+
+    static constexpr int kSensorWidth = 1920;
+    static constexpr int kSensorHeight = 1200;
+    static constexpr const char* kNameBase = "KelvoxNx40-USB3-Q5";
+
+    CKelvox();
+    virtual ~CKelvox();
     CKelvox(const CKelvox&) = delete;
     CKelvox& operator=(const CKelvox&) = delete;
 
@@ -22,12 +79,92 @@ public:
     // Message only, posted even without a notification window (then to the caller's own queue).
     void NotifyError(int code);
     int PopLastError() { return errors_.Pop(); }
-
     platform::WindowHandle notify_window() const { return notify_window_.load(); }
 
+    // ---- cameras ----
+    int EnumDevice(char (*names)[256]);
+    int EnumDeviceW(wchar_t (*names)[256]);
+    int GetDeviceName(int index, char* name, int size);
+    int GetDeviceNameW(int index, wchar_t* name, int size);
+    int SetDeviceNumber(int index);
+    int GetCameraInfo(KELVOX_CAMERA_INFO* info);
+    int ReadSerialNumberA(char* text, int size);
+    int ReadSerialNumberW(wchar_t* text, int size);
+
+    // ---- geometry and format ----
+    int SetCaptureWindowEx(int total_width, int x, int width, int total_height, int y, int height);
+    int GetCaptureWindowEx(int* total_width, int* x, int* width, int* total_height, int* y, int* height);
+    int Width() const { return window_.width; }
+    int Height() const { return window_.height; }
+    int SetColorMode(int bits);
+    int GetColorMode() const;
+    int SetSubSample(int code);
+    int GetSubSample() const { return subsample_; }
+    int SetWaitTime(int ms);
+    int GetWaitTime() const { return wait_time_; }
+    int SetSamplingRate(int rate);
+    bool CaptureWindowValid() const;
+
+    // ---- settings with their own operations ----
+    int SetExposureTimeEx(double seconds);
+    double GetExposureTimeEx(int* ok);
+    int SetRealExposureTime(int microseconds);
+    int GetRealExposureTime(int* ok);
+    double GetTemperatureEx(int* ok);
+    int SetMirrorH(int on);
+    int SetMirrorV(int on);
+    int GetMirrorH();
+    int GetMirrorV();
+    int SetAutoIris(int mode);
+    int GetAutoIris(int* ok);
+    int SetInternalCorrection(int value);
+    int GetInternalCorrection(int* ok);
+
+    // ---- registers, I/O port, EEPROM ----
+    int ReadRegister(uint32_t address, int* ok);
+    int WriteRegister(uint32_t address, uint32_t value);
+    int FpgaReadRegister(uint32_t address, int* ok);
+    int FpgaWriteRegister(uint32_t address, uint32_t value);
+    int GetIOPort(unsigned char* value);
+    int SetIOPort(int value);
+    int ReadSromID(int address, int* ok);
+    int WriteSromID(int address, int value);
+
+    // ---- for the layers above and tests ----
+    device::CDeduruROZ3E5DuveveRez* device() const { return device_.get(); }
+    imaging::DibImage* picture(int index) const { return pictures_[index].get(); }
+    int open_camera() const { return open_camera_; }
+    const CameraSettings& camera_settings() const { return settings_; }
+    const CaptureWindow& capture_window() const { return window_; }
+    int color_mode_index() const { return color_mode_; }
+
+    // Bits per pixel of each colour mode index.
+    static constexpr int kColorModeBits[6] = {8, 16, 24, 32, 48, 64};
+
 private:
+    void ApplyCameraSettings();
+
+    std::unique_ptr<device::CDeduruROZ3E5DuveveRez> device_;
+    std::array<std::unique_ptr<imaging::DibImage>, kPictures> pictures_;
+    CaptureWindow window_;
+    FilterSettings filters_;
+    CameraSettings settings_;
+    std::mutex frame_lock_;
+    bool settings_seen_ = false;
     std::atomic<platform::WindowHandle> notify_window_{nullptr};
+    KELVOX_FRAME_INFO frame_info_{};
+    int capture_state_ = 0;
+    int color_mode_ = 0;
+    int subsample_ = 0;
+    int wait_time_ = 10;
+    int clock_ = 0;
+    int image_valid_ = 0;
+    uint32_t rate_time_base_;
     ErrorHistory errors_;
+    int snapshot_timeout_ = 3000;
+    int open_camera_ = -1;
+    int mask_filter_ = 0, dot_filter_ = 0;
+    std::mutex mask_lock_;
 };
 
 }  // namespace kelvox

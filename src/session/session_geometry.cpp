@@ -1,0 +1,91 @@
+// Capture window, colour mode, subsampling and wait time.
+#include "session/session.h"
+
+namespace kelvox {
+
+namespace {
+bool Subsampling(int code) { return code == 1 || code == 2 || code == 3 || code == 17 || code == 18 || code == 19; }
+}  // namespace
+
+bool CKelvox::CaptureWindowValid() const {
+    const CaptureWindow& w = window_;
+    return w.width >= 0 && w.height >= 0 && w.x >= 0 && w.y >= 0 && w.width <= kSensorWidth &&
+           w.height <= kSensorHeight && w.x <= kSensorWidth && w.y <= kSensorHeight && w.x + w.width <= kSensorWidth &&
+           w.y + w.height <= kSensorHeight && !Subsampling(subsample_);
+}
+
+int CKelvox::SetCaptureWindowEx(int total_width, int x, int width, int total_height, int y, int height) {
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    if ((width != kSensorWidth && device_->IsWindowHSettable() == 0) ||
+        (height != kSensorHeight && device_->IsWindowVSettable() == 0)) {
+        RecordError(KELVOX_ERR_PARAM);
+        return 0;
+    }
+    window_.total_width = total_width;
+    window_.x = x;
+    window_.width = width;
+    window_.total_height = total_height;
+    window_.y = y;
+    window_.height = height;
+    if (!CaptureWindowValid()) {
+        RecordError(KELVOX_ERR_CAPTURE_WINDOW);  // stored all the same
+        return 0;
+    }
+    device_->SetCaptureWindow(x, y, width, height, subsample_);
+    return 1;
+}
+
+int CKelvox::GetCaptureWindowEx(int* total_width, int* x, int* width, int* total_height, int* y, int* height) {
+    if (total_width) *total_width = window_.total_width;
+    if (x) *x = window_.x;
+    if (width) *width = window_.width;
+    if (total_height) *total_height = window_.total_height;
+    if (y) *y = window_.y;
+    if (height) *height = window_.height;
+    return 1;
+}
+
+int CKelvox::SetColorMode(int bits) {
+    if (device_) {
+        if (!device_->SupportsColorMode8() && (bits == 8 || bits == 32)) {
+            RecordError(KELVOX_ERR_PARAM);
+            return 0;
+        }
+        if (!device_->SupportsColorMode24() && (bits == 24 || bits == 32 || bits == 48 || bits == 64)) {
+            RecordError(KELVOX_ERR_PARAM);
+            return 0;
+        }
+    }
+    for (int i = 0; i < 6; ++i)
+        if (kColorModeBits[i] == bits) {
+            color_mode_ = i;  // takes effect at the next prepare step
+            return 1;
+        }
+    RecordError(KELVOX_ERR_PARAM);
+    return 0;
+}
+
+int CKelvox::GetColorMode() const { return color_mode_ >= 0 && color_mode_ < 6 ? kColorModeBits[color_mode_] : -1; }
+
+int CKelvox::SetSubSample(int code) {
+    if (code != 0) return 0;
+    subsample_ = 0;
+    return 1;
+}
+
+int CKelvox::SetWaitTime(int ms) {
+    if (ms < 0) return 0;
+    wait_time_ = ms;
+    return 1;
+}
+
+int CKelvox::SetSamplingRate(int rate) {
+    if (!device_) return 0;
+    int32_t value = rate;
+    return device_->SetSamplingRate(0, 0, &value);
+}
+
+}  // namespace kelvox

@@ -1,0 +1,277 @@
+// Exposure, temperature, mirrors, auto-iris, internal correction; registers, I/O port and EEPROM.
+#include <cmath>
+
+#include "session/session.h"
+
+namespace kelvox {
+
+int CKelvox::SetExposureTimeEx(double seconds) {
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    if (!device_->IsExposureTimeExSupported()) {
+        RecordError(KELVOX_ERR_UNSUPPORTED);
+        return 0;
+    }
+    if (!device_->SetExposureTimeEx(seconds)) return 0;
+    settings_.exposure_seconds = seconds;
+    // Whole seconds only, the fraction dropped before scaling to 100 us (NaN and values out of the
+    // int range are held at its edges rather than converted undefinedly).
+    const double whole = std::isnan(seconds) ? 0.0 : std::trunc(seconds);
+    settings_.exposure = static_cast<int>(std::fmax(std::fmin(whole, 214748.0), -214748.0)) * 10000;
+    return 1;
+}
+
+double CKelvox::GetExposureTimeEx(int* ok) {
+    double value = -1.0;
+    int read = 0;
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+    } else if (!device_->IsExposureTimeExSupported()) {
+        RecordError(KELVOX_ERR_UNSUPPORTED);
+    } else {
+        double seconds = 0;
+        if (device_->GetExposureTimeEx(&seconds)) {
+            value = seconds;
+            settings_.exposure_seconds = seconds;
+            read = 1;
+        }
+    }
+    if (ok) *ok = read;
+    return value;
+}
+
+int CKelvox::SetRealExposureTime(int microseconds) {
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    const auto units = static_cast<int>(microseconds / 100.0);
+    if (device_->GetRealExposureTimeMin() <= units && device_->GetRealExposureTimeMax() >= units) {
+        settings_.exposure = units;
+        settings_.requested_exposure = units;
+        device_->SetRealExposureTime(static_cast<uint32_t>(units));
+        double seconds = 0;
+        if (device_->IsExposureTimeExSupported() && device_->GetExposureTimeEx(&seconds))
+            settings_.exposure_seconds = seconds;
+        return 1;
+    }
+    RecordError(KELVOX_ERR_PARAM);
+    return 0;
+}
+
+int CKelvox::GetRealExposureTime(int* ok) {
+    if (!device_) {
+        if (ok) *ok = 0;
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    if (ok) *ok = 1;
+    settings_.real_exposure_us = settings_.exposure * 100;
+    return settings_.real_exposure_us;
+}
+
+double CKelvox::GetTemperatureEx(int* ok) {
+    double celsius = 0.0;
+    int read = 0;
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+    } else if (!device_->IsTemperatureSupported()) {
+        RecordError(KELVOX_ERR_UNSUPPORTED);
+    } else if (device_->GetTemperature(&celsius)) {
+        read = 1;
+        RecordError(KELVOX_SUCCESS);
+    } else {
+        celsius = 0.0;
+        RecordError(KELVOX_ERR_CONVERT);
+    }
+    if (ok) *ok = read;
+    return celsius;
+}
+
+int CKelvox::SetMirrorH(int on) {
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    settings_.mirror_h = on ? 1 : 0;
+    device_->SetMirrorH(settings_.mirror_h);
+    return 1;
+}
+
+int CKelvox::SetMirrorV(int on) {
+    if (!device_) {
+        NotifyError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    settings_.mirror_v = on ? 1 : 0;
+    device_->SetMirrorV(settings_.mirror_v);
+    return 1;
+}
+
+int CKelvox::GetMirrorH() {
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    return settings_.mirror_h;
+}
+
+int CKelvox::GetMirrorV() {
+    if (!device_) {
+        NotifyError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    return settings_.mirror_v;
+}
+
+int CKelvox::SetAutoIris(int mode) {
+    if (static_cast<unsigned>(mode) > 2u) {
+        NotifyError(KELVOX_ERR_PARAM);
+        return 0;
+    }
+    settings_.auto_iris = mode;
+    return 1;
+}
+
+int CKelvox::GetAutoIris(int* ok) {
+    if (ok) *ok = 1;
+    return settings_.auto_iris;
+}
+
+int CKelvox::SetInternalCorrection(int value) {
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    if (!device_->IsInternalCorrectionSupported()) {
+        NotifyError(KELVOX_ERR_UNSUPPORTED);
+        return 0;
+    }
+    return device_->SetInternalCorrection(value);
+}
+
+int CKelvox::GetInternalCorrection(int* ok) {
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    if (!device_->IsInternalCorrectionSupported()) {
+        NotifyError(KELVOX_ERR_UNSUPPORTED);
+        return 0;
+    }
+    if (ok) *ok = 1;
+    return device_->GetInternalCorrection();
+}
+
+// ---- registers ----
+
+int CKelvox::ReadRegister(uint32_t address, int* ok) {
+    if (ok) *ok = 0;
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    uint32_t value = 0;
+    if (!device_->ReadSensorRegister(address, &value)) {
+        RecordError(KELVOX_ERR_DEVICE_IO);
+        return 0;
+    }
+    if (ok) *ok = 1;
+    return static_cast<int>(value);
+}
+
+int CKelvox::WriteRegister(uint32_t address, uint32_t value) {
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    if (!device_->WriteSensorRegister(address, value)) {
+        RecordError(KELVOX_ERR_DEVICE_IO);
+        return 0;
+    }
+    return 1;
+}
+
+int CKelvox::FpgaReadRegister(uint32_t address, int* ok) {
+    if (ok) *ok = 0;
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    int read = 0;
+    const int value = device_->ReadFpgaRegister(address & 0xFF, &read);
+    if (!read) {
+        RecordError(KELVOX_ERR_DEVICE_IO);
+        return 0;
+    }
+    if (ok) *ok = 1;
+    return static_cast<uint16_t>(value);
+}
+
+int CKelvox::FpgaWriteRegister(uint32_t address, uint32_t value) {
+    if (!device_) {
+        RecordError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    if (!device_->WriteFpgaRegister(address & 0xFF, value & 0xFFFF)) {
+        RecordError(KELVOX_ERR_DEVICE_IO);
+        return 0;
+    }
+    return 1;
+}
+
+int CKelvox::GetIOPort(unsigned char* value) {
+    if (!device_) {
+        NotifyError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    int read = 0;
+    const int byte = value ? device_->ReadFpgaRegister(0x07, &read) : 0;
+    if (!value || !read) {
+        NotifyError(KELVOX_ERR_PARAM);
+        return 0;
+    }
+    *value = static_cast<unsigned char>(byte);
+    return 1;
+}
+
+int CKelvox::SetIOPort(int value) {
+    if (!device_) {
+        NotifyError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    return device_->WriteFpgaRegister(0x07, static_cast<uint32_t>(value) & 0xFF);
+}
+
+int CKelvox::ReadSromID(int address, int* ok) {
+    uint8_t byte = 0;
+    if (!device_ || !device_->ReadEeprom(static_cast<uint16_t>(address & 0xFFF), &byte)) {
+        if (ok) *ok = 0;
+        NotifyError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    if (ok) *ok = 1;
+    return byte;
+}
+
+int CKelvox::WriteSromID(int address, int value) {
+    const auto at = static_cast<uint16_t>(address & 0xFFF);
+    const auto byte = static_cast<uint8_t>(value);
+    if (!device_ || !device_->WriteEeprom(at, byte)) {
+        NotifyError(KELVOX_ERR_NOT_READY);
+        return 0;
+    }
+    // Read back and rewrite until the EEPROM holds the byte, ten times at most.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        uint8_t read_back = 0;
+        const bool read = device_->ReadEeprom(at, &read_back);
+        if (!read) NotifyError(KELVOX_ERR_NOT_READY);
+        if (read && read_back == byte) break;
+        device_->WriteEeprom(at, byte);
+    }
+    return 1;
+}
+
+}  // namespace kelvox
