@@ -48,6 +48,18 @@ int CKelvox::Initialize(platform::WindowHandle notify_window) {
     return 1;
 }
 
+bool CKelvox::NeedDevice(bool notify_only) {
+    if (device_) return true;
+    if (notify_only) NotifyError(KELVOX_ERR_NOT_READY);
+    else RecordError(KELVOX_ERR_NOT_READY);
+    return false;
+}
+
+int CKelvox::DeviceIo(int answer) {
+    if (!answer) RecordError(KELVOX_ERR_DEVICE_IO);
+    return answer;
+}
+
 void CKelvox::RecordError(int code) {
     errors_.Push(code);
     if (platform::WindowHandle w = notify_window_.load())

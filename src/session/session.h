@@ -143,6 +143,10 @@ public:
 
 private:
     void ApplyCameraSettings();
+    // False, with error 1 recorded (or only notified), when initialise left no device object.
+    bool NeedDevice(bool notify_only = false);
+    // A device answer of 0 becomes error 6; the answer is passed on.
+    int DeviceIo(int answer);
 
     std::unique_ptr<device::CDeduruROZ3E5DuveveRez> device_;
     std::array<std::unique_ptr<imaging::DibImage>, kPictures> pictures_;

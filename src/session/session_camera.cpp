@@ -17,10 +17,7 @@ constexpr uint16_t kSerialAddress = 0x1040;
 }  // namespace
 
 int CKelvox::EnumDevice(char (*names)[256]) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     if (!names) {
         RecordError(KELVOX_ERR_PARAM);
         return 0;
@@ -50,10 +47,7 @@ int CKelvox::EnumDeviceW(wchar_t (*names)[256]) {
 }
 
 int CKelvox::GetDeviceName(int index, char* name, int size) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     if (size <= 18 || !name) {
         RecordError(KELVOX_ERR_PARAM);
         return 0;
@@ -86,10 +80,7 @@ int CKelvox::GetDeviceNameW(int index, wchar_t* name, int size) {
 }
 
 int CKelvox::SetDeviceNumber(int index) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     settings_seen_ = true;  // later selections first write the dialog settings back
     if (!device_->IsDeviceAvailable(index)) {
         RecordError(KELVOX_ERR_NO_CAMERA);
@@ -131,10 +122,7 @@ void CKelvox::ApplyCameraSettings() {
 }
 
 int CKelvox::GetCameraInfo(KELVOX_CAMERA_INFO* info) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     if (!info) {
         RecordError(KELVOX_ERR_PARAM);
         return 0;
@@ -163,10 +151,7 @@ int CKelvox::ReadSerialNumberA(char* text, int size) {
         RecordError(KELVOX_ERR_PARAM);
         return 0;
     }
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     char serial[32] = {};
     int read = 0;
     bool erased = false;

@@ -15,10 +15,7 @@ bool CKelvox::CaptureWindowValid() const {
 }
 
 int CKelvox::SetCaptureWindowEx(int total_width, int x, int width, int total_height, int y, int height) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     if ((width != kSensorWidth && device_->IsWindowHSettable() == 0) ||
         (height != kSensorHeight && device_->IsWindowVSettable() == 0)) {
         RecordError(KELVOX_ERR_PARAM);

@@ -6,10 +6,7 @@
 namespace kelvox {
 
 int CKelvox::SetExposureTimeEx(double seconds) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     if (!device_->IsExposureTimeExSupported()) {
         RecordError(KELVOX_ERR_UNSUPPORTED);
         return 0;
@@ -43,10 +40,7 @@ double CKelvox::GetExposureTimeEx(int* ok) {
 }
 
 int CKelvox::SetRealExposureTime(int microseconds) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     const auto units = static_cast<int>(microseconds / 100.0);
     if (device_->GetRealExposureTimeMin() <= units && device_->GetRealExposureTimeMax() >= units) {
         settings_.exposure = units;
@@ -91,38 +85,26 @@ double CKelvox::GetTemperatureEx(int* ok) {
 }
 
 int CKelvox::SetMirrorH(int on) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     settings_.mirror_h = on ? 1 : 0;
     device_->SetMirrorH(settings_.mirror_h);
     return 1;
 }
 
 int CKelvox::SetMirrorV(int on) {
-    if (!device_) {
-        NotifyError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice(true)) return 0;
     settings_.mirror_v = on ? 1 : 0;
     device_->SetMirrorV(settings_.mirror_v);
     return 1;
 }
 
 int CKelvox::GetMirrorH() {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     return settings_.mirror_h;
 }
 
 int CKelvox::GetMirrorV() {
-    if (!device_) {
-        NotifyError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice(true)) return 0;
     return settings_.mirror_v;
 }
 
@@ -141,10 +123,7 @@ int CKelvox::GetAutoIris(int* ok) {
 }
 
 int CKelvox::SetInternalCorrection(int value) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     if (!device_->IsInternalCorrectionSupported()) {
         NotifyError(KELVOX_ERR_UNSUPPORTED);
         return 0;
@@ -153,10 +132,7 @@ int CKelvox::SetInternalCorrection(int value) {
 }
 
 int CKelvox::GetInternalCorrection(int* ok) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     if (!device_->IsInternalCorrectionSupported()) {
         NotifyError(KELVOX_ERR_UNSUPPORTED);
         return 0;
@@ -169,10 +145,7 @@ int CKelvox::GetInternalCorrection(int* ok) {
 
 int CKelvox::ReadRegister(uint32_t address, int* ok) {
     if (ok) *ok = 0;
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     uint32_t value = 0;
     if (!device_->ReadSensorRegister(address, &value)) {
         RecordError(KELVOX_ERR_DEVICE_IO);
@@ -183,23 +156,13 @@ int CKelvox::ReadRegister(uint32_t address, int* ok) {
 }
 
 int CKelvox::WriteRegister(uint32_t address, uint32_t value) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
-    if (!device_->WriteSensorRegister(address, value)) {
-        RecordError(KELVOX_ERR_DEVICE_IO);
-        return 0;
-    }
-    return 1;
+    if (!NeedDevice()) return 0;
+    return DeviceIo(device_->WriteSensorRegister(address, value)) ? 1 : 0;
 }
 
 int CKelvox::FpgaReadRegister(uint32_t address, int* ok) {
     if (ok) *ok = 0;
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice()) return 0;
     int read = 0;
     const int value = device_->ReadFpgaRegister(address & 0xFF, &read);
     if (!read) {
@@ -211,22 +174,12 @@ int CKelvox::FpgaReadRegister(uint32_t address, int* ok) {
 }
 
 int CKelvox::FpgaWriteRegister(uint32_t address, uint32_t value) {
-    if (!device_) {
-        RecordError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
-    if (!device_->WriteFpgaRegister(address & 0xFF, value & 0xFFFF)) {
-        RecordError(KELVOX_ERR_DEVICE_IO);
-        return 0;
-    }
-    return 1;
+    if (!NeedDevice()) return 0;
+    return DeviceIo(device_->WriteFpgaRegister(address & 0xFF, value & 0xFFFF)) ? 1 : 0;
 }
 
 int CKelvox::GetIOPort(unsigned char* value) {
-    if (!device_) {
-        NotifyError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice(true)) return 0;
     int read = 0;
     const int byte = value ? device_->ReadFpgaRegister(0x07, &read) : 0;
     if (!value || !read) {
@@ -238,10 +191,7 @@ int CKelvox::GetIOPort(unsigned char* value) {
 }
 
 int CKelvox::SetIOPort(int value) {
-    if (!device_) {
-        NotifyError(KELVOX_ERR_NOT_READY);
-        return 0;
-    }
+    if (!NeedDevice(true)) return 0;
     return device_->WriteFpgaRegister(0x07, static_cast<uint32_t>(value) & 0xFF);
 }
 

@@ -50,9 +50,13 @@ TEST(CaptureSoak, UnplugAndReplugDuringCapture) {
         ASSERT_EQ(device.CountDevices(0x3100), 1) << "cycle " << cycle;
         ASSERT_EQ(device.Open(0), 1) << "cycle " << cycle;
         ASSERT_EQ(device.StartCapture(0), 1);
-        if (random() % 2) EXPECT_TRUE(Eventually([&] { return Stats(id).frames_sent > 0; })) << "cycle " << cycle;
+        if (random() % 2) {
+            EXPECT_TRUE(Eventually([&] { return Stats(id).frames_sent > 0; })) << "cycle " << cycle;
+        }
         ASSERT_EQ(KelvoxSim_Detach(id), 1);
-        if (random() % 2) ASSERT_TRUE(Eventually([&] { return device.WaitFrame(50) == 1; }, 20000));
+        if (random() % 2) {
+            ASSERT_TRUE(Eventually([&] { return device.WaitFrame(50) == 1; }, 20000));
+        }
         ASSERT_EQ(device.StopCapture(random() % 2), 1);
     }
     EXPECT_EQ(device.Close(), 1);
