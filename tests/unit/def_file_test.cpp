@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -63,4 +65,24 @@ TEST(ExportDefinitions, SimulatorExportsFollowFrom150) {
         EXPECT_EQ(name.rfind("KelvoxSim_", 0), 0u) << name;
         EXPECT_EQ(ordinal, expected++) << name;
     }
+}
+
+// Every export the sources define is in the definition file and nothing else is: an export that is
+// not built does not appear, and a new one cannot be forgotten (scripts/make-def.py writes the file).
+TEST(ExportDefinitions, DefinitionFileListsExactlyTheDefinedExports) {
+    std::set<std::string> defined;
+    const std::regex definition(R"(KELVOX_API\s+[\w\s\*]+?\b(Kelvox_\w+)\s*\()");
+    for (const auto& file : std::filesystem::directory_iterator(KELVOX_SOURCE_DIR "/src/api")) {
+        if (file.path().extension() != ".cpp") continue;
+        std::ifstream in(file.path());
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string source = text.str();
+        for (std::sregex_iterator it(source.begin(), source.end(), definition), end; it != end; ++it)
+            defined.insert((*it)[1]);
+    }
+    std::set<std::string> listed;
+    for (const auto& entry : ReadDef(KELVOX_SOURCE_DIR "/src/api/kelvox.def")) listed.insert(entry.first);
+    EXPECT_EQ(defined, listed);
+    EXPECT_GE(defined.size(), 58u);
 }
