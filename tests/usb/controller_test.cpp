@@ -11,23 +11,14 @@ using kelvox_usb_test::Stats;
 
 namespace {
 
-// A controller with one camera selected, as the device layer leaves it after opening.
-class ControllerTest : public ::testing::Test {
+class ControllerTest : public kelvox_usb_test::SelectedController {
 protected:
-    void SetUp() override {
-        id_ = cams_.Add("CTRL");
-        ASSERT_GE(id_, 0);
-        ASSERT_EQ(controller_.EnumerateDevices(), 1);
-        ASSERT_EQ(controller_.SelectDevice(0), 1);
-    }
+    ControllerTest() : SelectedController("CTRL") {}
     unsigned Peek(int bus, unsigned reg) {
         unsigned v = 0;
         EXPECT_EQ(KelvoxSim_PeekRegister(id_, bus, reg, &v), 1);
         return v;
     }
-    Cameras cams_;
-    int id_ = -1;
-    CDodOz3Eri controller_;
 };
 
 }  // namespace

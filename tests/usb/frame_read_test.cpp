@@ -14,13 +14,11 @@ using kelvox_usb_test::Stats;
 
 namespace {
 
-class FrameReadTest : public ::testing::Test {
+class FrameReadTest : public kelvox_usb_test::SelectedController {
 protected:
+    FrameReadTest() : SelectedController("FRAMES") {}
     void SetUp() override {
-        id_ = cams_.Add("FRAMES");
-        ASSERT_GE(id_, 0);
-        ASSERT_EQ(controller_.EnumerateDevices(), 1);
-        ASSERT_EQ(controller_.SelectDevice(0), 1);
+        SelectedController::SetUp();
         ASSERT_EQ(controller_.PrepareDevice(), 1);
         payload_.resize(1920 * 1200 * 2);
         frame_.buffer = payload_.data();
@@ -32,9 +30,6 @@ protected:
         ASSERT_EQ(controller_.WriteFpgaRegister(0x40, height & 0xFF), 1);
         ASSERT_EQ(controller_.WriteFpgaRegister(0x41, height >> 8), 1);
     }
-    Cameras cams_;
-    int id_ = -1;
-    CDodOz3Eri controller_;
     std::vector<uint8_t> payload_;
     FrameDescriptor frame_{};
 };

@@ -8,6 +8,7 @@
 
 #include "kelvox/kelvox_sim.h"
 #include "platform/process_info.h"
+#include "usb/fx3_controller.h"
 #include "usb/transfer_record.h"
 
 #ifdef _WIN32
@@ -48,6 +49,22 @@ inline KELVOX_SIM_STATS Stats(int id) {
     KelvoxSim_GetStats(id, &s);
     return s;
 }
+
+// A controller with one camera attached and selected, as the device layer leaves it after opening.
+class SelectedController : public ::testing::Test {
+protected:
+    explicit SelectedController(const char* serial) : serial_(serial) {}
+    void SetUp() override {
+        id_ = cams_.Add(serial_);
+        ASSERT_GE(id_, 0);
+        ASSERT_EQ(controller_.EnumerateDevices(), 1);
+        ASSERT_EQ(controller_.SelectDevice(0), 1);
+    }
+    const char* serial_;
+    Cameras cams_;
+    int id_ = -1;
+    kelvox::usb::CDodOz3Eri controller_;
+};
 
 // Runs the peer program beside this test program; its exit code, or -1.
 inline int RunPeer(const std::vector<std::string>& args) {
