@@ -102,6 +102,17 @@ KELVOX_API int Kelvox_GetSamplingRate(int handle, int *rate);
 KELVOX_API int Kelvox_GetVideoFormat(int handle, int *format);
 KELVOX_API int Kelvox_SetSamplingRate(int handle, int rate);
 
+/* Capture and delivery. A row-order flag of 0 gives the bottom row first (the usual order of a
+   device-independent bitmap), non-zero the top row first; a buffer needs height x stride bytes,
+   the stride being width x bytes per pixel rounded up to a multiple of 4. */
+KELVOX_API int Kelvox_Capture(int handle);
+KELVOX_API int Kelvox_StartPreview(int handle);
+KELVOX_API int Kelvox_CallBackPreview(int handle, KELVOX_HWND callback_window, void *buffer, int size, int row_order);
+KELVOX_API int Kelvox_StopPreview(int handle);
+KELVOX_API int Kelvox_Close(int handle);
+KELVOX_API int Kelvox_SnapShot(int handle, void *buffer, int size, int row_order);
+KELVOX_API int Kelvox_GetImage(int handle, void *buffer, int size, int row_order);
+
 /* Exposure, temperature, mirror and other settings */
 KELVOX_API int Kelvox_SetExposureTimeEx(int handle, double seconds);
 KELVOX_API double Kelvox_GetExposureTimeEx(int handle, int *ok);

@@ -42,6 +42,18 @@ int DibImage::CreateLike(const DibImage* other) {
     return Allocate(other->dc());
 }
 
+int DibImage::DescribeAs(const DibImage& other) {
+    if (other.empty()) return 0;
+    Release();
+    info_ = other.info_;
+    width_ = other.width_;
+    height_ = other.height_;
+    stride_ = other.stride_;
+    bit_count_ = other.bit_count_;
+    pixels_ = other.pixels_;  // neither the heap block nor the section is ours to release
+    return 1;
+}
+
 int DibImage::Allocate(void* reference_dc) {
     if (bit_count_ == 8) WriteGrayRamp();
     if (platform::CreateDibSection(&info_, reference_dc, &section_)) {

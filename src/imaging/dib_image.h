@@ -59,6 +59,9 @@ public:
     void Reset();
     int Create(int width, int height, int bit_count);
     int CreateLike(const DibImage* other);
+    // Describes the other picture without owning anything: same header, size and pixel memory.
+    // Valid until the other picture is created again or released.
+    int DescribeAs(const DibImage& other);
     void Release();
     // Mode 0: the gray ramp; mode 2: the given entries.
     int SetColourTable(int mode, const RgbQuad* entries, unsigned first, unsigned count);

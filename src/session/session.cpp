@@ -11,9 +11,10 @@ namespace kelvox {
 CKelvox::CKelvox() : rate_time_base_(platform::MultimediaTime()) {}
 
 // Teardown: close the camera and let everything go. (Settings are written back to storage by the
-// registry layer; preview and capture stop with the device.)
+// registry layer.)
 CKelvox::~CKelvox() {
     open_camera_ = -1;
+    if (device_) Close();  // without a device nothing runs, and nothing is reported at release
     if (device_) device_->Close();
     device_.reset();
     for (auto& p : pictures_) p.reset();

@@ -8,10 +8,12 @@
 #include <cwchar>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "device/camera_device.h"
 #include "imaging/dib_image.h"
 #include "kelvox/kelvox.h"
+#include "platform/event.h"
 #include "platform/window_message.h"
 #include "session/error_history.h"
 
@@ -101,7 +103,7 @@ public:
     int SetSubSample(int code);
     int GetSubSample() const { return subsample_; }
     int SetWaitTime(int ms);
-    int GetWaitTime() const { return wait_time_; }
+    int GetWaitTime() const { return wait_time_.load(); }
     int SetSamplingRate(int rate);
     bool CaptureWindowValid() const;
 
@@ -119,6 +121,18 @@ public:
     int GetAutoIris(int* ok);
     int SetInternalCorrection(int value);
     int GetInternalCorrection(int* ok);
+
+    // ---- capture and delivery ----
+    enum CaptureState { kIdle = 0, kLivePreview = 1, kCapturePrepared = 2 };
+    int Capture();
+    int StartPreview();
+    int CallBackPreview(platform::WindowHandle window, void* buffer, int size, int row_order);
+    int StopPreview();
+    int Close();
+    int SnapShot(void* buffer, int size, int row_order);
+    int GetImage(void* buffer, int size, int row_order);
+    int capture_state() const { return capture_state_.load(); }
+    int image_valid() const { return image_valid_.load(); }
 
     // ---- registers, I/O port, EEPROM ----
     int ReadRegister(uint32_t address, int* ok);
@@ -143,6 +157,17 @@ public:
 
 private:
     void ApplyCameraSettings();
+    // Sizes the pictures for the colour mode and window and sets the device up; records its code.
+    int PrepareCapture();
+    void ApplyCaptureSettings();
+    void StopFrameThread();
+    void FrameLoop();
+    // GetFrame into the raw picture of the prepared mode, rows spread to the picture's stride.
+    bool FetchFrame(imaging::DibImage& raw);
+    // The host-buffer copy; a short buffer posts (0, 5) to the callback window and records 5.
+    bool CopyToHost(const imaging::DibImage& image, void* buffer, int size, int row_order);
+    void PostFrameFailure(int code);
+    void CountFrame();
     // False, with error 1 recorded (or only notified), when initialise left no device object.
     bool NeedDevice(bool notify_only = false);
     // A device answer of 0 becomes error 6; the answer is passed on.
@@ -154,15 +179,31 @@ private:
     FilterSettings filters_;
     CameraSettings settings_;
     std::mutex frame_lock_;
+    // Serialises the exports that start, stop or fetch, so two host threads cannot both start a
+    // frame thread; the frame thread itself never takes it.
+    std::recursive_mutex control_lock_;
     bool settings_seen_ = false;
+    std::atomic<int> run_state_{0};
+    std::thread frame_thread_;
+    std::unique_ptr<platform::Event> thread_exit_;
+    platform::Event wake_{platform::Event::Reset::Manual};  // cuts the wait-time pause short at a stop
     std::atomic<platform::WindowHandle> notify_window_{nullptr};
+    // The callback target; changed and read under the frame lock, so a frame never sees a new
+    // buffer with an old size.
+    platform::WindowHandle callback_window_ = nullptr;
+    void* host_buffer_ = nullptr;
+    int host_size_ = 0;
+    int row_order_ = 0;
     KELVOX_FRAME_INFO frame_info_{};
-    int capture_state_ = 0;
+    std::atomic<int> capture_state_{kIdle};
     int color_mode_ = 0;
+    int prepared_mode_ = 0;  // the colour mode the pictures were last sized for
     int subsample_ = 0;
-    int wait_time_ = 10;
+    std::atomic<int> wait_time_{10};
     int clock_ = 0;
-    int image_valid_ = 0;
+    std::atomic<int> image_valid_{0};
+    int frames_per_second10_ = 0;
+    int frame_counter_ = 0;
     uint32_t rate_time_base_;
     ErrorHistory errors_;
     int snapshot_timeout_ = 3000;
