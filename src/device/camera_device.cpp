@@ -29,6 +29,7 @@ int CZizaduR3I5Ziva::SetProductId(int product_id) {
     const usb::CameraModel* model = usb::FindCameraModel(product_id);
     ring_size_ = model ? model->ring_size : 4;
     read_index_ = ring_size_ - 1;
+    unread_ = 0;
     return 1;
 }
 

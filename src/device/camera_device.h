@@ -232,6 +232,10 @@ private:
     int ring_size_ = 4;
     std::atomic<int> write_index_{0};
     std::atomic<int> read_index_{3};
+    // Frames written since the last hand-over: a whole ring of them brings the write index back
+    // to the read index, which must still count as a new frame.
+    std::atomic<int> unread_{0};
+    void MarkHandedOver(int write_index, int seen);
     int frame_size_ = 0;
     int frame_width_ = 0, frame_height_ = 0, bytes_per_pixel_ = 1;
     std::atomic<int> capture_error_{0};

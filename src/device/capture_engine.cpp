@@ -119,7 +119,7 @@ int CZizaduR3I5Ziva::SetCaptureMode(int mode) {
     if (mode != capture_mode_.load()) {
         StopCapture(0);
         OpenFrameEvent();
-        if (mode == 2) read_index_ = write_index_.load();  // forget pending frames
+        if (mode == 2) MarkHandedOver(write_index_.load(), unread_.load());  // forget pending frames
     }
     capture_mode_ = mode;
     return 1;
@@ -262,6 +262,7 @@ int CZizaduR3I5Ziva::CaptureLoop() {
                         std::copy(words, words + 4, slot.values.header_words.begin());
                     }
                     write_index_ = (w + 1) % ring_size_;
+                    if (unread_.load() < ring_size_) ++unread_;  // only this thread counts up
                     frame_event_.Set();
                     const int mode = capture_mode_.load();
                     if (mode == 1) break;
@@ -326,7 +327,7 @@ int CZizaduR3I5Ziva::CaptureOnce() {
 int CZizaduR3I5Ziva::WaitFrame(uint32_t ms) {
     if (capture_error_.load()) return 1;
     if (!frame_event_open_.load() || !frame_event_.Wait(ms)) return 2;
-    return write_index_.load() != read_index_.load() ? 3 : 2;
+    return write_index_.load() != read_index_.load() || unread_.load() >= ring_size_ ? 3 : 2;
 }
 
 void CZizaduR3I5Ziva::CopyOut(Slot& slot, uint8_t* destination, int top_down) {
@@ -369,26 +370,34 @@ int CZizaduR3I5Ziva::CopyFrame(uint8_t* destination, uint32_t size, uint32_t* tr
     return 1;
 }
 
+void CZizaduR3I5Ziva::MarkHandedOver(int write_index, int seen) {
+    read_index_ = write_index;
+    unread_.fetch_sub(seen);  // a frame arriving meanwhile stays counted
+}
+
 int CZizaduR3I5Ziva::GetFrame(uint8_t* destination, int top_down) {
+    const int seen = unread_.load();
     const int w = write_index_.load();
     CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 0, top_down);
-    read_index_ = w;
+    MarkHandedOver(w, seen);
     return 0;
 }
 
 int CZizaduR3I5Ziva::GetFrameEx(uint8_t* destination, uint32_t* trigger_count, uint32_t* word1, uint32_t* word2,
                                 uint32_t* word3, uint32_t* word4, int top_down) {
+    const int seen = unread_.load();
     const int w = write_index_.load();
     CopyFrame(destination, static_cast<uint32_t>(frame_size_), trigger_count, word1, word2, word3, word4, 0, top_down);
-    read_index_ = w;
+    MarkHandedOver(w, seen);
     return 0;
 }
 
 int CZizaduR3I5Ziva::GetFrameStamped(uint8_t* destination, uint32_t* stamp) {
+    const int seen = unread_.load();
     const int w = write_index_.load();
     CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 0, 1);
     if (stamp) *stamp = 0;  // only another camera model stamps its buffers
-    read_index_ = w;
+    MarkHandedOver(w, seen);
     return 0;
 }
 

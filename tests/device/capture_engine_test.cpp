@@ -111,6 +111,28 @@ TEST_F(OpenDevice, TriggerModeWaitsForTheCountAndGetFrameConsumes) {
     EXPECT_EQ(device_.StopCapture(1), 1);
 }
 
+TEST_F(OpenDevice, AWholeRingOfFramesAfterAHandOverIsStillNew) {
+    ASSERT_EQ(device_.SetTriggerMode(1, 0), 1);
+    ASSERT_EQ(device_.LatchTriggerCount(), 1);
+    ASSERT_EQ(device_.StartCapture(0), 1);
+    ASSERT_EQ(KelvoxSim_Trigger(id_), 1);
+    ASSERT_EQ(device_.WaitFrame(5000), 3);
+    std::vector<uint8_t> frame(device_.frame_size());
+    device_.GetFrame(frame.data(), 1);
+    // Exactly as many frames as the ring holds: the write index comes round to the read index.
+    for (int i = 0; i < device_.ring_size(); ++i) {
+        const unsigned sent = Stats(id_).frames_sent;
+        ASSERT_EQ(KelvoxSim_Trigger(id_), 1);
+        ASSERT_TRUE(Eventually([&] { return Stats(id_).frames_sent > sent; }));
+    }
+    ASSERT_EQ(device_.WaitFrame(5000), 3);
+    uint32_t trigger = 0;
+    device_.GetFrameEx(frame.data(), &trigger, nullptr, nullptr, nullptr, nullptr, 1);
+    EXPECT_EQ(trigger, 1u + device_.ring_size());  // the newest of them
+    EXPECT_EQ(device_.WaitFrame(100), 2);
+    EXPECT_EQ(device_.StopCapture(1), 1);
+}
+
 TEST_F(OpenDevice, TriggerModeChangeStopsCaptureOnlyWhenItChangesOrIsForced) {
     ASSERT_EQ(device_.SetTriggerMode(0, 1), 1);
     ASSERT_EQ(device_.StartCapture(0), 1);
