@@ -138,6 +138,7 @@ int CZizaduR3I5Ziva::StartCapture(int mode) {
     try {
         capture_thread_ = std::thread([this] {
             platform::RaiseCurrentThreadToTimeCritical();
+            platform::NameCurrentThread("kelvox-capture");
             CaptureLoop();
             FinishThread();
         });

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/clock.h"
+#include "platform/thread_priority.h"
 #include "session/session.h"
 
 namespace kelvox {
@@ -137,6 +138,7 @@ int CKelvox::StartPreview() {
     try {
         thread_exit_ = std::make_unique<platform::Event>(platform::Event::Reset::Manual);
         frame_thread_ = std::thread([this] {
+            platform::NameCurrentThread("kelvox-frames");
             FrameLoop();
             thread_exit_->Set();
         });
