@@ -27,7 +27,9 @@ bool Event::IsSet() const {
 bool Event::Wait(uint32_t timeout_ms) {
     std::unique_lock<std::mutex> lock(mutex_);
     const auto ready = [this] { return signalled_; };
-    if (timeout_ms == kInfinite) {
+    if (timeout_ms == 0) {  // a poll: some thread libraries round a zero timed wait up to a tick
+        if (!signalled_) return false;
+    } else if (timeout_ms == kInfinite) {
         cv_.wait(lock, ready);
     } else if (!cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), ready)) {
         return false;
