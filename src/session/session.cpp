@@ -29,6 +29,7 @@ int CKelvox::Initialize(platform::WindowHandle notify_window) {
     } catch (const std::bad_alloc&) {
     }
     notify_window_.store(notify_window);
+    filters_ = FilterSettings::Defaults();  // until stored settings are read here
     if (notify_window && !platform::RegisterDeviceInterfaceNotification(notify_window, usb::kCameraInterfaceClass))
         return 0;
     for (auto& p : pictures_)

@@ -36,6 +36,20 @@ struct FilterSettings {
     std::array<int, 4> gray_offset{};  // R, G1, G2, B
     int bayer_auto = 0;
     int gray_calibration = 0;  // one-shot request, counted down by processing
+    // One-shot white balance: with both set, the automatic Bayer gain switches itself off after
+    // one measurement (the settings dialog sets them).
+    int bayer_auto_once = 0, bayer_auto_once_companion = 0;
+
+    // What a camera without stored settings starts with.
+    static FilterSettings Defaults() {
+        FilterSettings f;
+        f.bayer_red = f.bayer_green = f.bayer_blue = 100;
+        f.gamma = 100;
+        f.bayer_mode = 2;
+        f.gray_gain = {128, 128, 128, 128};
+        f.gray_offset = {128, 128, 128, 128};
+        return f;
+    }
 };
 
 // The analog settings re-applied at every open and prepare step.
@@ -133,6 +147,11 @@ public:
     int GetImage(void* buffer, int size, int row_order);
     int capture_state() const { return capture_state_.load(); }
     int image_valid() const { return image_valid_.load(); }
+
+    // ---- image-filter values (identifiers of the filter table) ----
+    int SetFilterValue(int id, int value);
+    int GetFilterValue(int id, int* ok);
+    const FilterSettings& filters() const { return filters_; }
 
     // ---- registers, I/O port, EEPROM ----
     int ReadRegister(uint32_t address, int* ok);
