@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "device/camera_device.h"
+#include "imaging/colour.h"
 #include "imaging/dib_image.h"
 #include "kelvox/kelvox.h"
 #include "platform/event.h"
@@ -146,6 +147,8 @@ public:
     int SnapShot(void* buffer, int size, int row_order);
     int GetImage(void* buffer, int size, int row_order);
     int capture_state() const { return capture_state_.load(); }
+    // Turns the raw picture of the prepared mode into its output picture (frame lock held).
+    void ProcessFrame();
     int image_valid() const { return image_valid_.load(); }
 
     // ---- image-filter values (identifiers of the filter table) ----
@@ -187,6 +190,9 @@ private:
     bool CopyToHost(const imaging::DibImage& image, void* buffer, int size, int row_order);
     void PostFrameFailure(int code);
     void CountFrame();
+    int MeasureAutoExposure(imaging::DibImage& raw);
+    void MakeColour(imaging::DibImage& raw, imaging::DibImage& colour);
+    void ProcessGrey(imaging::DibImage& raw, int mode);
     // False, with error 1 recorded (or only notified), when initialise left no device object.
     bool NeedDevice(bool notify_only = false);
     // A device answer of 0 becomes error 6; the answer is passed on.
@@ -226,6 +232,9 @@ private:
     uint32_t rate_time_base_;
     ErrorHistory errors_;
     int snapshot_timeout_ = 3000;
+    // Tables of gamma, contrast and brightness, rebuilt only when their setting changes.
+    std::array<imaging::PointTable, 3> point_tables_;
+    imaging::DibImage sharpen_source_;
     int open_camera_ = -1;
     int mask_filter_ = 0, dot_filter_ = 0;
     std::mutex mask_lock_;

@@ -26,9 +26,6 @@ int SubsampleDivisor(int code) {
 // 16-bit-per-channel output modes.
 int RawPictureOf(int mode) { return mode == 1 || mode == 4 || mode == 5 ? CKelvox::kRaw16 : CKelvox::kRaw8; }
 
-// Colour modes whose output needs the demosaicing pipeline, which this build does not have yet.
-bool NeedsColourProcessing(int mode) { return mode >= 2 && mode <= 5; }
-
 }  // namespace
 
 // ---- the prepare step ----
@@ -44,10 +41,6 @@ int CKelvox::PrepareCapture() {
         return 0;
     }
     const int mode = color_mode_;
-    if (NeedsColourProcessing(mode)) {
-        RecordError(KELVOX_ERR_PARAM);
-        return 0;
-    }
     const int divisor = SubsampleDivisor(subsample_);
     const int width = window_.width / divisor;
     const int height = window_.height / divisor;
@@ -232,6 +225,7 @@ void CKelvox::FrameLoop() {
             frame_info_.bits_per_pixel = kColorModeBits[prepared_mode_];
             CountFrame();
             frame_info_.frame_rate = frames_per_second10_;
+            ProcessFrame();
             image_valid_ = 1;
             if (host_buffer_ && host_size_ != 0)
                 delivered = CopyToHost(*pictures_[prepared_mode_], host_buffer_, host_size_, row_order_);
@@ -316,6 +310,7 @@ int CKelvox::SnapShot(void* buffer, int size, int row_order) {
         PostFrameFailure(KELVOX_ERR_FRAME);
         return fail(KELVOX_ERR_FRAME);
     }
+    ProcessFrame();
     if (buffer && size != 0 && !CopyToHost(*pictures_[prepared_mode_], buffer, size, row_order))
         return fail(KELVOX_ERR_BUFFER);
     lock.unlock();

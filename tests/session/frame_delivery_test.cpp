@@ -121,13 +121,11 @@ TEST_F(FrameDelivery, PrepareRefusesWhatCannotBeCaptured) {
     EXPECT_EQ(Kelvox_GetLastError(handle_), KELVOX_ERR_CAPTURE_WINDOW);
     ASSERT_EQ(Kelvox_SetCaptureWindowEx(handle_, 1920, 0, 640, 1200, 0, 480), 1);
 
-    // Colour output needs processing this build lacks: refused rather than delivered as garbage.
-    ASSERT_EQ(Kelvox_SetColorMode(handle_, 24), 1);
-    EXPECT_EQ(Kelvox_StartPreview(handle_), 0);
-    EXPECT_EQ(Kelvox_GetLastError(handle_), KELVOX_ERR_PARAM);
-    std::vector<unsigned char> buffer(640 * 480 * 3);
+    // No picture of the mode exists before a prepare step made one.
+    ASSERT_EQ(Kelvox_SetColorMode(handle_, 48), 1);
+    std::vector<unsigned char> buffer(640 * 480 * 6);
     EXPECT_EQ(Kelvox_GetImage(handle_, buffer.data(), static_cast<int>(buffer.size()), 0), 0);
-    EXPECT_EQ(Kelvox_GetLastError(handle_), KELVOX_ERR_BUFFER);  // no 24-bit picture exists
+    EXPECT_EQ(Kelvox_GetLastError(handle_), KELVOX_ERR_BUFFER);
     ASSERT_EQ(Kelvox_SetColorMode(handle_, 8), 1);
 
     // A camera that is gone: code 2.
@@ -183,6 +181,36 @@ TEST_F(FrameDelivery, SixteenBitFramesKeepTheirSamples) {
         EXPECT_EQ(sample, static_cast<unsigned>(((8 + r) % 256) << 8)) << "row " << r;  // 12-bit << 4
         EXPECT_EQ(image[r * stride + 1282] | image[r * stride + 1283], 0) << "padding of row " << r;
     }
+}
+
+TEST_F(FrameDelivery, EveryColourModeDeliversItsStride) {
+    // One pixel: the 24-bit row is padded to 4 bytes, and 3 are one short.
+    ASSERT_EQ(Kelvox_SetCaptureWindowEx(handle_, 1920, 100, 1, 1200, 100, 1), 1);
+    ASSERT_EQ(Kelvox_SetColorMode(handle_, 24), 1);
+    unsigned char pixel[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    EXPECT_EQ(Kelvox_SnapShot(handle_, pixel, 3, 0), 0);
+    EXPECT_EQ(Kelvox_GetLastError(handle_), KELVOX_ERR_BUFFER);
+    EXPECT_EQ(Kelvox_GetLastError(handle_), KELVOX_ERR_BUFFER);
+    ASSERT_EQ(Kelvox_SnapShot(handle_, pixel, 4, 0), 1);
+    EXPECT_EQ(pixel[3], 0);  // padding
+    // Larger windows in each mode: the frame record and a full buffer of the mode's stride.
+    ASSERT_EQ(Kelvox_SetCaptureWindowEx(handle_, 1920, 0, 33, 1200, 0, 7), 1);
+    for (int bits : {8, 16, 24, 32, 48, 64}) {
+        ASSERT_EQ(Kelvox_SetColorMode(handle_, bits), 1);
+        const int stride = (33 * bits / 8 + 3) & ~3;
+        std::vector<unsigned char> image(stride * 7);
+        ASSERT_EQ(Kelvox_CallBackPreview(handle_, static_cast<KELVOX_HWND>(callback_), image.data(),
+                                         static_cast<int>(image.size()), 1),
+                  1)
+            << bits;
+        Posted p{};
+        ASSERT_TRUE(WaitFor(callback_, KELVOX_WM_FRAME, &p)) << bits;
+        ASSERT_EQ(Kelvox_StopPreview(handle_), 1);
+        ASSERT_NE(p.wparam, 0u) << bits << " failure " << p.lparam;
+        EXPECT_EQ(reinterpret_cast<const KELVOX_FRAME_INFO*>(p.wparam)->bits_per_pixel, bits);
+        kelvox_test::DrainPosted(callback_);
+    }
+    EXPECT_EQ(Kelvox_GetLastError(handle_), 0);
 }
 
 TEST_F(FrameDelivery, ShortBuffersAreRefusedWithCodeFiveTwice) {

@@ -1,0 +1,149 @@
+// Frame processing: from the raw picture of the prepared colour mode to its output picture.
+// Runs on the thread that delivers the frame, with the frame lock held.
+#include <algorithm>
+#include <cstring>
+
+#include "session/session.h"
+
+namespace kelvox {
+
+namespace {
+
+bool SixteenBit(int mode) { return mode == 1 || mode == 4 || mode == 5; }
+
+// Reverses the order of pixels within each row and/or the order of the rows, in place.
+void MirrorInPlace(imaging::DibImage& image, bool horizontal, bool vertical) {
+    const int w = image.width(), h = image.height(), bpp = image.bytes_per_pixel();
+    const size_t row_bytes = static_cast<size_t>(w) * bpp;
+    if (horizontal) {
+        for (int y = 0; y < h; ++y) {
+            uint8_t* row = image.row(y);
+            for (int a = 0, b = w - 1; a < b; ++a, --b)
+                for (int k = 0; k < bpp; ++k) std::swap(row[a * bpp + k], row[b * bpp + k]);
+        }
+    }
+    if (vertical) {
+        for (int a = 0, b = h - 1; a < b; ++a, --b) std::swap_ranges(image.row(a), image.row(a) + row_bytes, image.row(b));
+    }
+}
+
+}  // namespace
+
+// The automatic exposure or gain control: five regions of the raw picture vote on whether it is
+// too bright or too dark.
+int CKelvox::MeasureAutoExposure(imaging::DibImage& raw) {
+    const int mode = settings_.auto_iris;
+    if ((mode != 1 && mode != 2) || raw.empty()) return 0;
+    int means[5];
+    imaging::MeasureRegionMeans(imaging::PlaneOf(raw), means);
+    double f = 1.0;
+    for (int mean : means) {
+        if (raw.bytes_per_pixel() == 2) mean >>= 8;  // the thresholds are for 8-bit samples
+        if (mean > 200) f += -0.15;
+        else if (mean > 160) f += -0.10;
+        else if (mean < 50) f += 0.10;
+        else if (mean < 100) f += 0.05;
+    }
+    if (f > 0.6 && f < 1.2) return 1;
+    device::CZizaduR3I5Ziva& d = *device_;
+    if (mode == 2) {
+        const int g = std::max(4, d.GetGlobalGain());
+        int gain = static_cast<int>(g * f);
+        if (f > 1.0 && gain <= 4) gain = 4;
+        gain = std::clamp(gain, d.GetGlobalGainMin(), d.GetGlobalGainMax());
+        d.SetGlobalGain(static_cast<uint32_t>(gain));
+        settings_.global_gain = settings_.gain_green1 = settings_.gain_red = settings_.gain_blue =
+            settings_.gain_green2 = gain;
+    } else {
+        int exposure = static_cast<uint16_t>(static_cast<int64_t>(settings_.exposure * f));
+        exposure = std::max(1, exposure);
+        exposure = std::clamp(exposure, d.GetRealExposureTimeMin(), d.GetRealExposureTimeMax());
+        d.SetRealExposureTime(static_cast<uint32_t>(exposure));
+        settings_.exposure = exposure;
+        if (d.IsExposureTimeExSupported()) {
+            double seconds = -1.0;
+            if (d.GetExposureTimeEx(&seconds)) settings_.exposure_seconds = seconds;
+        }
+    }
+    return 1;
+}
+
+// White balance (when automatic) and demosaic of a raw picture into a colour picture.
+void CKelvox::MakeColour(imaging::DibImage& raw, imaging::DibImage& colour) {
+    const int bayer = imaging::AdjustBayerMode(filters_.bayer_mode, settings_.mirror_v, settings_.mirror_h);
+    const imaging::Plane raw_plane = imaging::PlaneOf(raw);
+    if (filters_.bayer_auto) {
+        const imaging::BayerGains gains = imaging::MeasureWhiteBalance(raw_plane, bayer);
+        filters_.bayer_red = gains.red;
+        filters_.bayer_green = gains.green;
+        filters_.bayer_blue = gains.blue;
+        if (filters_.bayer_auto_once && filters_.bayer_auto_once_companion)
+            filters_.bayer_auto = filters_.bayer_auto_once = filters_.bayer_auto_once_companion = 0;
+    }
+    imaging::Demosaic(raw_plane, imaging::PlaneOf(colour), bayer, filters_.bayer_red, filters_.bayer_blue);
+}
+
+void CKelvox::ProcessGrey(imaging::DibImage& raw, int mode) {
+    if (filters_.gray_mode == 1) {
+        imaging::GrayBalance balance;
+        for (int p = 0; p < 4; ++p) {
+            balance.gain[p] = filters_.gray_gain[p];
+            balance.offset[p] = filters_.gray_offset[p];
+        }
+        const imaging::Plane plane = imaging::PlaneOf(raw);
+        if (filters_.gray_calibration) {
+            imaging::MeasureGrayGains(plane, filters_.bayer_mode, &balance);
+            for (int p = 0; p < 4; ++p) filters_.gray_gain[p] = balance.gain[p];
+            filters_.gray_calibration = 0;
+        }
+        bool neutral = true;
+        for (int p = 0; p < 4; ++p) neutral = neutral && balance.gain[p] == 128 && balance.offset[p] == 128;
+        if (!neutral) imaging::ApplyGrayBalance(plane, filters_.bayer_mode, balance, mode == 1 ? 65535 : 255);
+    } else if (filters_.gray_mode == 2 && mode == 0) {
+        // Luminance of the colour picture; the 16-bit mode has no 8-bit data to do this with.
+        imaging::DibImage& colour = *pictures_[kOut24];
+        MakeColour(raw, colour);
+        imaging::LumaFromColour(imaging::PlaneOf(colour), imaging::PlaneOf(raw));
+    }
+}
+
+void CKelvox::ProcessFrame() {
+    const int mode = prepared_mode_;
+    imaging::DibImage& raw = *pictures_[SixteenBit(mode) ? kRaw16 : kRaw8];
+    if (raw.empty()) return;
+    MeasureAutoExposure(raw);
+    // (The shading and defect-pixel corrections go here, under the mask lock.)
+    if (mode == 0 || mode == 1) ProcessGrey(raw, mode);
+    const bool mirror_h = settings_.mirror_h && !device_->IsMirrorHSupported();
+    const bool mirror_v = settings_.mirror_v && !device_->IsMirrorVSupported();
+    if (mirror_h || mirror_v) MirrorInPlace(raw, mirror_h, mirror_v);
+    imaging::DibImage& out = *pictures_[mode];
+    if (mode >= 2) MakeColour(raw, out);
+    const imaging::Plane plane = imaging::PlaneOf(out);
+    const bool wide = SixteenBit(mode);
+    if (mode >= 2 && (filters_.hue != 0 || filters_.saturation != 0))
+        imaging::HueSaturation(plane, filters_.hue, filters_.saturation);
+    if (filters_.gamma != 100) {
+        point_tables_[0].Prepare(imaging::PointOp::Gamma, filters_.gamma, wide);
+        point_tables_[0].Apply(plane);
+    }
+    if (filters_.contrast != 0) {
+        point_tables_[1].Prepare(imaging::PointOp::Contrast, filters_.contrast, wide);
+        point_tables_[1].Apply(plane);
+    }
+    if (filters_.sharpness != 0) {
+        if (sharpen_source_.width() != out.width() || sharpen_source_.height() != out.height() ||
+            sharpen_source_.bit_count() != out.bit_count())
+            sharpen_source_.Create(out.width(), out.height(), out.bit_count());
+        if (!sharpen_source_.empty()) {
+            std::memcpy(sharpen_source_.pixels(), out.pixels(), out.size());
+            imaging::Sharpen(imaging::PlaneOf(sharpen_source_), plane, filters_.sharpness);
+        }
+    }
+    if (filters_.brightness != 0) {
+        point_tables_[2].Prepare(imaging::PointOp::Brightness, filters_.brightness, wide);
+        point_tables_[2].Apply(plane);
+    }
+}
+
+}  // namespace kelvox
