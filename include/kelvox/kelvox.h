@@ -46,6 +46,44 @@ typedef struct KelvoxMessageWindow *KELVOX_HWND;
 
 #define KELVOX_DLL_VERSION 33096993 /* 0x01F90521 */
 
+/* Filter-value identifiers of Kelvox_SetFilterValue / Kelvox_GetFilterValue, with what a set accepts
+   (inclusive). A value outside is refused with KELVOX_ERR_PARAM and leaves the setting as it was. */
+#define KELVOX_FILTER_BRIGHTNESS          1 /* -255..255 */
+#define KELVOX_FILTER_CONTRAST            2 /* -127..127 */
+#define KELVOX_FILTER_HUE                 3 /* -360..360 */
+#define KELVOX_FILTER_SATURATION          4 /* -255..255 */
+#define KELVOX_FILTER_SHARPNESS           5 /* 0..30 */
+#define KELVOX_FILTER_BAYER_GAIN_RGB      6 /* red bits 0-7, green 8-15, blue 16-23 */
+#define KELVOX_FILTER_BAYER_GAIN_RED      7 /* 0..400 */
+#define KELVOX_FILTER_BAYER_GAIN_GREEN    8 /* 0..400 */
+#define KELVOX_FILTER_BAYER_GAIN_BLUE     9 /* 0..400 */
+#define KELVOX_FILTER_BAYER_GAIN_AUTO    10 /* any; non-zero is on */
+#define KELVOX_FILTER_GAMMA              11 /* 0..200 */
+#define KELVOX_FILTER_BAYER_MODE         12 /* 0..3 */
+#define KELVOX_FILTER_GLOBAL_GAIN        13 /* the camera's gain range; the four colour gains follow it */
+#define KELVOX_FILTER_COLOR_GAIN_RED     14 /* the camera's colour-gain range, as 15-17 */
+#define KELVOX_FILTER_COLOR_GAIN_GREEN1  15
+#define KELVOX_FILTER_COLOR_GAIN_GREEN2  16
+#define KELVOX_FILTER_COLOR_GAIN_BLUE    17
+#define KELVOX_FILTER_EXPOSURE           18 /* units of 100 us, the camera's exposure range */
+#define KELVOX_FILTER_GRAY_MODE          19 /* 0..2 */
+#define KELVOX_FILTER_GRAY_GAIN_R        20 /* 0..255, as 21-23 */
+#define KELVOX_FILTER_GRAY_GAIN_G1       21
+#define KELVOX_FILTER_GRAY_GAIN_G2       22
+#define KELVOX_FILTER_GRAY_GAIN_B        23
+#define KELVOX_FILTER_GRAY_OFFSET_R      24 /* -255..255, as 25-27 */
+#define KELVOX_FILTER_GRAY_OFFSET_G1     25
+#define KELVOX_FILTER_GRAY_OFFSET_G2     26
+#define KELVOX_FILTER_GRAY_OFFSET_B      27
+#define KELVOX_FILTER_GRAY_CALIBRATE     28 /* set only, 0 or 1: gray gains and offsets from the next frame */
+#define KELVOX_FILTER_PELTIER           100 /* cameras with a Peltier element */
+#define KELVOX_FILTER_TEMPERATURE       101 /* get only; read it with Kelvox_GetTemperatureEx */
+#define KELVOX_FILTER_DOT               102 /* 0 or 1: defect-pixel correction */
+#define KELVOX_FILTER_MASK              103 /* 0 or 1: shading correction */
+#define KELVOX_FILTER_GAIN_MODE         104 /* the camera's gain mode */
+#define KELVOX_FILTER_CONTROL_D         105 /* short exposure mode, where the camera has it */
+#define KELVOX_FILTER_BLACK_LEVEL       106 /* where the camera has it */
+
 /* Passed by address as the wParam of KELVOX_WM_FRAME; natural alignment. */
 typedef struct KELVOX_FRAME_INFO {
     int   reserved;     /* always 0 */
@@ -129,6 +167,80 @@ KELVOX_API int Kelvox_SetConfigFilter(int handle);
 KELVOX_API int Kelvox_GetConfigFilter(int handle);
 KELVOX_API int Kelvox_SetInternalCorrection(int handle, int value);
 KELVOX_API int Kelvox_GetInternalCorrection(int handle, int *ok);
+
+/* Filter values (identifiers above). A get returns the value and sets *ok (may be NULL) to 1 or 0. */
+KELVOX_API int Kelvox_SetFilterValue(int handle, int id, int value);
+KELVOX_API int Kelvox_GetFilterValue(int handle, int id, int *ok);
+
+/* Filter values by name: each is Kelvox_SetFilterValue / Kelvox_GetFilterValue with its identifier */
+KELVOX_API int Kelvox_SetBrightness(int handle, int value);
+KELVOX_API int Kelvox_GetBrightness(int handle, int *ok);
+KELVOX_API int Kelvox_SetContrast(int handle, int value);
+KELVOX_API int Kelvox_GetContrast(int handle, int *ok);
+KELVOX_API int Kelvox_SetHue(int handle, int value);
+KELVOX_API int Kelvox_GetHue(int handle, int *ok);
+KELVOX_API int Kelvox_SetSaturation(int handle, int value);
+KELVOX_API int Kelvox_GetSaturation(int handle, int *ok);
+KELVOX_API int Kelvox_SetSharpness(int handle, int value);
+KELVOX_API int Kelvox_GetSharpness(int handle, int *ok);
+KELVOX_API int Kelvox_SetBayerGainRGB(int handle, int value);
+KELVOX_API int Kelvox_GetBayerGainRGB(int handle, int *ok);
+KELVOX_API int Kelvox_SetBayerGainRed(int handle, int value);
+KELVOX_API int Kelvox_GetBayerGainRed(int handle, int *ok);
+KELVOX_API int Kelvox_SetBayerGainGreen(int handle, int value);
+KELVOX_API int Kelvox_GetBayerGainGreen(int handle, int *ok);
+KELVOX_API int Kelvox_SetBayerGainBlue(int handle, int value);
+KELVOX_API int Kelvox_GetBayerGainBlue(int handle, int *ok);
+KELVOX_API int Kelvox_SetBayerGainAuto(int handle, int value);
+KELVOX_API int Kelvox_GetBayerGainAuto(int handle, int *ok);
+KELVOX_API int Kelvox_SetGamma(int handle, int value);
+KELVOX_API int Kelvox_GetGamma(int handle, int *ok);
+KELVOX_API int Kelvox_SetBayerMode(int handle, int value);
+KELVOX_API int Kelvox_GetBayerMode(int handle, int *ok);
+KELVOX_API int Kelvox_SetGlobalGain(int handle, int value);
+KELVOX_API int Kelvox_GetGlobalGain(int handle, int *ok);
+KELVOX_API int Kelvox_SetColorGainRed(int handle, int value);
+KELVOX_API int Kelvox_GetColorGainRed(int handle, int *ok);
+KELVOX_API int Kelvox_SetColorGainGreen1(int handle, int value);
+KELVOX_API int Kelvox_GetColorGainGreen1(int handle, int *ok);
+KELVOX_API int Kelvox_SetColorGainGreen2(int handle, int value);
+KELVOX_API int Kelvox_GetColorGainGreen2(int handle, int *ok);
+KELVOX_API int Kelvox_SetColorGainBlue(int handle, int value);
+KELVOX_API int Kelvox_GetColorGainBlue(int handle, int *ok);
+KELVOX_API int Kelvox_SetExposureTime(int handle, int value);
+KELVOX_API int Kelvox_GetExposureTime(int handle, int *ok);
+KELVOX_API int Kelvox_SetGrayMode(int handle, int value);
+KELVOX_API int Kelvox_GetGrayMode(int handle, int *ok);
+KELVOX_API int Kelvox_SetGrayGainR(int handle, int value);
+KELVOX_API int Kelvox_GetGrayGainR(int handle, int *ok);
+KELVOX_API int Kelvox_SetGrayGainG1(int handle, int value);
+KELVOX_API int Kelvox_GetGrayGainG1(int handle, int *ok);
+KELVOX_API int Kelvox_SetGrayGainG2(int handle, int value);
+KELVOX_API int Kelvox_GetGrayGainG2(int handle, int *ok);
+KELVOX_API int Kelvox_SetGrayGainB(int handle, int value);
+KELVOX_API int Kelvox_GetGrayGainB(int handle, int *ok);
+KELVOX_API int Kelvox_SetGrayOffsetR(int handle, int value);
+KELVOX_API int Kelvox_GetGrayOffsetR(int handle, int *ok);
+KELVOX_API int Kelvox_SetGrayOffsetG1(int handle, int value);
+KELVOX_API int Kelvox_GetGrayOffsetG1(int handle, int *ok);
+KELVOX_API int Kelvox_SetGrayOffsetG2(int handle, int value);
+KELVOX_API int Kelvox_GetGrayOffsetG2(int handle, int *ok);
+KELVOX_API int Kelvox_SetGrayOffsetB(int handle, int value);
+KELVOX_API int Kelvox_GetGrayOffsetB(int handle, int *ok);
+KELVOX_API int Kelvox_SetPeltier(int handle, int value);
+KELVOX_API int Kelvox_GetPeltier(int handle, int *ok);
+KELVOX_API int Kelvox_GetTemperature(int handle, int *ok);
+KELVOX_API int Kelvox_SetDotFilter(int handle, int value);
+KELVOX_API int Kelvox_GetDotFilter(int handle, int *ok);
+KELVOX_API int Kelvox_SetMaskFilter(int handle, int value);
+KELVOX_API int Kelvox_GetMaskFilter(int handle, int *ok);
+
+/* Per-channel gain and offset (channel 1 to 4); this camera has none, so a valid channel is refused
+   with KELVOX_ERR_PARAM and any other channel returns 0 without a record */
+KELVOX_API int Kelvox_SetChannelGain(int handle, int channel, int value);
+KELVOX_API int Kelvox_GetChannelGain(int handle, int channel, int *ok);
+KELVOX_API int Kelvox_SetChannelOffset(int handle, int channel, int value);
+KELVOX_API int Kelvox_GetChannelOffset(int handle, int channel, int *ok);
 
 /* Registers, I/O port and EEPROM; `ok` receives 1 when the read succeeded */
 KELVOX_API int Kelvox_ReadRegister(int handle, int address, int *ok);
