@@ -32,9 +32,10 @@ struct BayerGains {
     int red = 100, green = 100, blue = 100;  // percent
 };
 // Automatic white balance: the means of red, green (both greens) and blue over the whole raw
-// picture (1 or 2 bytes per pixel) in double precision; red = trunc(100 * G / R), blue =
-// trunc(100 * G / B), green 100, each at most 400. A colour with no samples or a zero mean gives
-// gain 400 for it (the quotient is infinite or undefined).
+// picture (1 or 2 bytes per pixel) in double precision, S = R + G + B; red gain =
+// trunc((S / R / 3 * 100) / (S / G / 3)), blue likewise with B, green 100, each at most 400. (That
+// is G / R in exact arithmetic, but not always to the last bit in doubles: 249 for G 100, B 40.)
+// A quotient that is infinite or undefined gives 400.
 BayerGains MeasureWhiteBalance(const Plane& raw, int bayer_mode);
 
 // Demosaic of a raw picture (1 or 2 bytes per pixel) into a colour picture of the same size (3 or

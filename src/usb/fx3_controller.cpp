@@ -54,7 +54,7 @@ int CDodOz3Eri::I2cWrite(uint8_t address, const uint8_t* bytes, int count, uint3
 
 int CDodOz3Eri::I2cRead(uint8_t address, uint8_t* bytes, int count, uint32_t) {
     if (count < 0 || count > 64) return 0;
-    uint8_t reply[kControlDataSize];
+    uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (!VendorRequest(kRequestIn, 0x31, static_cast<uint16_t>(count), address | 1, nullptr, 0, reply, &n))
         return 0;
@@ -124,7 +124,7 @@ int CDodOz3Eri::WriteRegister16(uint16_t address, uint32_t value) {
 }
 
 int CDodOz3Eri::ReadRegister16(uint16_t address, uint16_t* value) {
-    uint8_t reply[kControlDataSize];
+    uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (value) *value = 0;
     if (!VendorRequest(kRequestIn, 0xD1, 0, address, nullptr, 0, reply, &n)) return 0;
@@ -139,7 +139,7 @@ int CDodOz3Eri::WritePair(uint16_t a, uint16_t b) {
 }
 
 int CDodOz3Eri::ReadWord3F(uint16_t argument, uint16_t* value) {
-    uint8_t reply[kControlDataSize];
+    uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (!VendorRequest(kRequestIn, 0x3F, argument, 0, nullptr, 0, reply, &n) || n == 0) return 0;
     if (value) *value = GetLe16(reply);
@@ -152,7 +152,7 @@ int CDodOz3Eri::SetStreamSelect(uint8_t value) {
 }
 
 int CDodOz3Eri::GetStreamSelect(uint8_t* value) {
-    uint8_t reply[kControlDataSize];
+    uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (!VendorRequest(kRequestIn, 0x3D, 0, 0, nullptr, 0, reply, &n) || n == 0) return 0;
     if (value) *value = reply[0];
@@ -160,7 +160,7 @@ int CDodOz3Eri::GetStreamSelect(uint8_t* value) {
 }
 
 int CDodOz3Eri::ReadReadyFlag(uint8_t* value) {
-    uint8_t reply[kControlDataSize];
+    uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (!VendorRequest(kRequestIn, 0xC3, 0, 0, nullptr, 0, reply, &n) || n != kControlDataSize) return 0;
     if (value) *value = reply[0];
@@ -179,7 +179,7 @@ int CDodOz3Eri::ArmTransfer(DeviceHandle handle) {
 
 // An information block is taken only when all 64 bytes came back.
 int CDodOz3Eri::ReadInfoBlock(uint8_t request, uint8_t info[64]) {
-    uint8_t reply[kControlDataSize];
+    uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (!VendorRequest(kRequestIn, request, 0, 0, nullptr, 0, reply, &n) || n != kControlDataSize) return 0;
     std::memcpy(info, reply, kControlDataSize);

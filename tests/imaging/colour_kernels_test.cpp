@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imaging/colour.h"
+#include "imaging/colour_kernels.h"
 #include "imaging/dib_image.h"
 #include "imaging/reference_kernels.h"
 
@@ -790,4 +791,43 @@ TEST(ColourKernelsMatchReference, RegionMeans) {
             ref::RegionMeans(raw, plain);
             EXPECT_EQ(std::vector<int>(fast, fast + 5), std::vector<int>(plain, plain + 5)) << Settings(w, h, bpp, "");
         }
+}
+
+// The kernels are compiled once per instruction set; the set this processor does not pick is
+// exercised here against the one it does, on the same random pictures.
+TEST(ColourKernelSets, BothSetsGiveTheSameBytes) {
+    const img::KernelSet& chosen = img::Kernels();
+    const img::KernelSet& other = &chosen == &img::generic::kKernels ? img::avx2::kKernels : img::generic::kKernels;
+#if defined(__x86_64__)
+    if (&other == &img::avx2::kKernels && !__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 here";
+#endif
+    std::mt19937 rng(77);
+    const int scaled[256] = {};
+    int reciprocal[256] = {};
+    for (int c = 1; c < 256; ++c) reciprocal[c] = 0xFF0000 / c;
+    for (auto [w, h] : {std::pair{1, 1}, {5, 4}, {33, 17}, {64, 31}}) {
+        for (int bpp : {1, 2}) {
+            ref::Picture raw = RandomPicture(rng, w, h, bpp);
+            for (int colour_bpp : bpp == 1 ? std::vector{3, 4} : std::vector{6, 8}) {
+                ref::Picture a = RandomPicture(rng, w, h, colour_bpp), b = a;
+                chosen.demosaic(PlaneFor(raw), PlaneFor(a), w % 4, 128, 200);
+                other.demosaic(PlaneFor(raw), PlaneFor(b), w % 4, 128, 200);
+                EXPECT_TRUE(SameBytes(a, b)) << "demosaic " << Settings(w, h, colour_bpp, "");
+                chosen.hue_saturation(PlaneFor(a), 1, 100, scaled, reciprocal);
+                other.hue_saturation(PlaneFor(b), 1, 100, scaled, reciprocal);
+                EXPECT_TRUE(SameBytes(a, b)) << "hue " << Settings(w, h, colour_bpp, "");
+                ref::Picture sa = a, sb = b;
+                chosen.sharpen(PlaneFor(a), PlaneFor(sa), 17);
+                other.sharpen(PlaneFor(b), PlaneFor(sb), 17);
+                EXPECT_TRUE(SameBytes(sa, sb)) << "sharpen " << Settings(w, h, colour_bpp, "");
+            }
+            ref::Picture ga = raw, gb = raw;
+            img::GrayBalance balance;
+            balance.gain[0] = 300;
+            balance.offset[3] = -20;
+            chosen.balance(PlaneFor(ga), 1, balance, bpp == 1 ? 255 : 65535);
+            other.balance(PlaneFor(gb), 1, balance, bpp == 1 ? 255 : 65535);
+            EXPECT_TRUE(SameBytes(ga, gb)) << "grey balance " << Settings(w, h, bpp, "");
+        }
+    }
 }

@@ -1,0 +1,38 @@
+#pragma once
+// The per-pixel kernels of colour.h as one table of functions per instruction set: the same source
+// compiled for the baseline and for AVX2, chosen once at run time.
+#include <cstddef>
+#include <cstdint>
+
+#include "imaging/colour.h"
+
+namespace kelvox::imaging {
+
+// Row r of a picture, as samples of type T.
+template <class T>
+inline const T* RowOf(const Plane& p, int y) {
+    return reinterpret_cast<const T*>(p.pixels + static_cast<size_t>(y) * p.stride);
+}
+template <class T>
+inline T* MutableRowOf(const Plane& p, int y) {
+    return reinterpret_cast<T*>(p.pixels + static_cast<size_t>(y) * p.stride);
+}
+
+struct KernelSet {
+    void (*sum_colours)(const Plane& raw, int bayer_mode, uint64_t sums[3], uint64_t counts[3]);
+    void (*demosaic)(const Plane& raw, const Plane& colour, int bayer_mode, int kr, int kb);
+    void (*sum_phases)(const Plane& raw, int bayer_mode, uint64_t sums[4], uint64_t counts[4]);
+    void (*balance)(const Plane& raw, int bayer_mode, const GrayBalance& balance, int max_value);
+    void (*hue_saturation)(const Plane& colour, int sector_shift, int fraction_shift, const int* scaled,
+                           const int* reciprocal);
+    void (*apply_table)(const Plane& picture, const uint16_t* table, bool sixteen_bit);
+    void (*sharpen)(const Plane& source, const Plane& target, int sharpness);
+};
+
+namespace generic { extern const KernelSet kKernels; }
+namespace avx2 { extern const KernelSet kKernels; }
+
+// The set for this processor.
+const KernelSet& Kernels();
+
+}  // namespace kelvox::imaging

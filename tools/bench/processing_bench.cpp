@@ -1,0 +1,128 @@
+// Milliseconds per 1920 x 1200 frame of the processing kernels and of the whole frame processing
+// of each colour mode, single thread.
+// Run by hand: build/native-release/bin/kelvox_processing_bench
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "api/handle_table.h"
+#include "imaging/colour.h"
+#include "imaging/dib_image.h"
+#include "kelvox/kelvox.h"
+#include "kelvox/kelvox_sim.h"
+#include "session/session.h"
+
+namespace {
+
+using kelvox::imaging::DibImage;
+using kelvox::imaging::PlaneOf;
+
+constexpr int kWidth = 1920, kHeight = 1200;
+
+// Median of repeated runs, after one warm-up run.
+double Milliseconds(const std::function<void()>& run, int repeats = 15) {
+    run();
+    std::vector<double> times;
+    for (int i = 0; i < repeats; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        run();
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void FillRandom(DibImage& image, unsigned seed, int shift = 0) {
+    std::mt19937 random(seed);
+    if (image.bytes_per_pixel() == 2 || image.bytes_per_pixel() >= 6) {
+        auto* p = reinterpret_cast<uint16_t*>(image.pixels());
+        for (size_t i = 0; i < image.size() / 2; ++i) p[i] = static_cast<uint16_t>((random() & 0xFFF) << shift);
+    } else {
+        for (size_t i = 0; i < image.size(); ++i) image.pixels()[i] = static_cast<uint8_t>(random());
+    }
+}
+
+void Kernels() {
+    DibImage raw8, raw16, out24, out48, copy24;
+    raw8.Create(kWidth, kHeight, 8);
+    raw16.Create(kWidth, kHeight, 16);
+    out24.Create(kWidth, kHeight, 24);
+    out48.Create(kWidth, kHeight, 48);
+    copy24.Create(kWidth, kHeight, 24);
+    FillRandom(raw8, 1);
+    FillRandom(raw16, 2, 4);
+    std::printf("kernels, 1920 x 1200:\n");
+    std::printf("  demosaic 8 -> 24 bits        %6.2f ms\n",
+                Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100); }));
+    std::printf("  demosaic 16 -> 48 bits       %6.2f ms\n",
+                Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 100, 100); }));
+    std::printf("  white balance (8-bit raw)    %6.2f ms\n",
+                Milliseconds([&] { kelvox::imaging::MeasureWhiteBalance(PlaneOf(raw8), 2); }));
+    FillRandom(out24, 3);
+    std::memcpy(copy24.pixels(), out24.pixels(), out24.size());
+    auto restore = [&] { std::memcpy(out24.pixels(), copy24.pixels(), out24.size()); };
+    const double copy = Milliseconds(restore);
+    auto timed = [&](const char* name, const std::function<void()>& op) {
+        std::printf("  %-28s %6.2f ms\n", name, Milliseconds([&] { restore(); op(); }) - copy);
+    };
+    timed("hue 30, saturation 40", [&] { kelvox::imaging::HueSaturation(PlaneOf(out24), 30, 40); });
+    kelvox::imaging::PointTable gamma, contrast, brightness;
+    gamma.Prepare(kelvox::imaging::PointOp::Gamma, 120, false);
+    contrast.Prepare(kelvox::imaging::PointOp::Contrast, 20, false);
+    brightness.Prepare(kelvox::imaging::PointOp::Brightness, 20, false);
+    timed("gamma 120", [&] { gamma.Apply(PlaneOf(out24)); });
+    timed("contrast 20", [&] { contrast.Apply(PlaneOf(out24)); });
+    timed("sharpness 10", [&] { kelvox::imaging::Sharpen(PlaneOf(copy24), PlaneOf(out24), 10); });
+    timed("brightness 20", [&] { brightness.Apply(PlaneOf(out24)); });
+}
+
+void Pipelines() {
+    KELVOX_SIM_CAMERA c;
+    KelvoxSim_DefaultCamera(&c);
+    std::strcpy(c.serial, "BENCH-PROC");
+    c.paced = 0;
+    c.noise = 20;
+    const int camera = KelvoxSim_Attach(&c);
+    const int handle = Kelvox_Initialize(nullptr);
+    kelvox::CKelvox* session = kelvox::SessionOf(handle);
+    if (camera < 0 || !session) {
+        std::printf("could not open the simulated camera\n");
+        return;
+    }
+    std::printf("whole frame processing, 1920 x 1200 (neutral / every adjustment on):\n");
+    for (int bits : {8, 16, 24, 32, 48, 64}) {
+        double ms[2] = {};
+        for (int all = 0; all < 2; ++all) {
+            const int v = all ? 1 : 0;
+            Kelvox_SetColorMode(handle, bits);
+            // Neutral values are those a camera without stored settings starts with.
+            session->SetFilterValue(3, v * 30);    // hue
+            session->SetFilterValue(4, v * 40);    // saturation
+            session->SetFilterValue(11, all ? 120 : 100);  // gamma
+            session->SetFilterValue(2, v * 20);    // contrast
+            session->SetFilterValue(5, v * 10);    // sharpness
+            session->SetFilterValue(1, v * 20);    // brightness
+            session->SetFilterValue(10, v);        // automatic white balance
+            if (!Kelvox_SnapShot(handle, nullptr, 0, 0)) {
+                std::printf("snapshot failed, error %d\n", Kelvox_GetLastError(handle));
+                return;
+            }
+            ms[all] = Milliseconds([&] { session->ProcessFrame(); });
+        }
+        std::printf("  %2d bits  %6.2f ms  %6.2f ms\n", bits, ms[0], ms[1]);
+    }
+    Kelvox_Release(handle);
+    KelvoxSim_Detach(camera);
+}
+
+}  // namespace
+
+int main() {
+    Kernels();
+    Pipelines();
+    return 0;
+}
