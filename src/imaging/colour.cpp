@@ -122,22 +122,6 @@ void LumaFromColour(const Plane& colour, const Plane& grey) {
 
 // ---- hue and saturation ----
 
-namespace {
-
-struct HueTables {
-    int reciprocal[256];
-    HueTables() {
-        reciprocal[0] = 0;
-        for (int c = 1; c < 256; ++c) reciprocal[c] = 0xFF0000 / c;
-    }
-};
-const HueTables& Hue() {
-    static const HueTables tables;
-    return tables;
-}
-
-}  // namespace
-
 void HueSaturation(const Plane& colour, int hue, int saturation) {
     const auto angle = static_cast<uint16_t>(hue * 65536 / 360);
     const int x = (angle * 6) >> 8;
@@ -148,10 +132,7 @@ void HueSaturation(const Plane& colour, int hue, int saturation) {
     if (a < 0) a += 1530;
     else if (a >= 1530) a -= 1530;
     const int sector_shift = a / 255, fraction_shift = a % 255;
-    const int k = (saturation + 256) * 256;
-    int scaled[256];
-    for (int c = 0; c < 256; ++c) scaled[c] = (k * c + 0x8000) >> 16;
-    Kernels().hue_saturation(colour, sector_shift, fraction_shift, scaled, Hue().reciprocal);
+    Kernels().hue_saturation(colour, sector_shift, fraction_shift, (saturation + 256) * 256);
 }
 
 // ---- point tables ----

@@ -23,8 +23,8 @@ struct KernelSet {
     void (*demosaic)(const Plane& raw, const Plane& colour, int bayer_mode, int kr, int kb);
     void (*sum_phases)(const Plane& raw, int bayer_mode, uint64_t sums[4], uint64_t counts[4]);
     void (*balance)(const Plane& raw, int bayer_mode, const GrayBalance& balance, int max_value);
-    void (*hue_saturation)(const Plane& colour, int sector_shift, int fraction_shift, const int* scaled,
-                           const int* reciprocal);
+    // saturation_k = (saturation + 256) * 256, the chroma scale of the hue pass.
+    void (*hue_saturation)(const Plane& colour, int sector_shift, int fraction_shift, int saturation_k);
     void (*apply_table)(const Plane& picture, const uint16_t* table, bool sixteen_bit);
     void (*sharpen)(const Plane& source, const Plane& target, int sharpness);
 };
