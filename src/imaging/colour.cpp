@@ -139,40 +139,54 @@ void HueSaturation(const Plane& colour, int hue, int saturation) {
 
 PointTable::~PointTable() { delete[] table_; }
 
-void PointTable::Prepare(PointOp op, int setting, bool sixteen_bit) {
-    if (built_ && op == op_ && setting == setting_ && sixteen_bit == sixteen_bit_) return;
-    if (!table_) table_ = new uint16_t[65536];
+float BrightnessFactor(int b) {
+    if (b == 0) return 1.0f;
+    return b < 0 ? 1.0f - static_cast<float>(-b) / 255.0f : 1.0f + static_cast<float>(b * 10) / 255.0f;
+}
+
+namespace {
+
+int PointValue(PointOp op, int setting, int i, bool sixteen_bit) {
     const int top = sixteen_bit ? 65535 : 255;
     const double m = top;
+    int v = i;
+    switch (op) {
+        case PointOp::Gamma:
+            v = i == 0 ? 0 : static_cast<int>(std::min(m, std::trunc(std::pow(i / m, 100.0 / setting) * m)));
+            break;
+        case PointOp::Contrast:
+            if (!sixteen_bit) {
+                if (i < setting) v = 0;
+                else if (i > 255 - setting) v = 255;
+                else v = static_cast<int>(256.0 / (256 - 2 * setting) * (i - setting));
+            } else {
+                const int h = setting * 256;
+                if (i < h) v = 0;
+                else if (i > 65535 - h) v = 65535;
+                else v = static_cast<int>(65536.0 / (65536 - 512 * setting) * (i - h));
+            }
+            break;
+        case PointOp::Brightness:
+            v = std::min(top, static_cast<int>(static_cast<float>(i) * BrightnessFactor(setting)));
+            break;
+    }
+    return std::clamp(v, 0, top);
+}
+
+}  // namespace
+
+void PointTable::Prepare(const PointStep* steps, int count, bool sixteen_bit) {
+    count = std::clamp(count, 0, kMaxSteps);
+    if (built_ && count == count_ && sixteen_bit == sixteen_bit_ && std::equal(steps, steps + count, steps_)) return;
+    if (!table_) table_ = new uint16_t[65536];
+    const int top = sixteen_bit ? 65535 : 255;
     for (int i = 0; i <= top; ++i) {
         int v = i;
-        switch (op) {
-            case PointOp::Gamma:
-                v = i == 0 ? 0 : static_cast<int>(std::min(m, std::trunc(std::pow(i / m, 100.0 / setting) * m)));
-                break;
-            case PointOp::Contrast:
-                if (!sixteen_bit) {
-                    if (i < setting) v = 0;
-                    else if (i > 255 - setting) v = 255;
-                    else v = static_cast<int>(256.0 / (256 - 2 * setting) * (i - setting));
-                } else {
-                    const int h = setting * 256;
-                    if (i < h) v = 0;
-                    else if (i > 65535 - h) v = 65535;
-                    else v = static_cast<int>(65536.0 / (65536 - 512 * setting) * (i - h));
-                }
-                break;
-            case PointOp::Brightness: {
-                const float t = setting < 0 ? 1.0f - static_cast<float>(-setting) / 255.0f
-                                            : 1.0f + static_cast<float>(setting * 10) / 255.0f;
-                v = std::min(top, static_cast<int>(static_cast<float>(i) * t));
-                break;
-            }
-        }
-        table_[i] = static_cast<uint16_t>(std::clamp(v, 0, top));
+        for (int k = 0; k < count; ++k) v = PointValue(steps[k].op, steps[k].setting, v, sixteen_bit);
+        table_[i] = static_cast<uint16_t>(v);
     }
-    op_ = op;
-    setting_ = setting;
+    std::copy(steps, steps + count, steps_);
+    count_ = count;
     sixteen_bit_ = sixteen_bit;
     built_ = true;
 }
@@ -184,9 +198,9 @@ void PointTable::Apply(const Plane& picture) const {
 
 // ---- sharpening ----
 
-void Sharpen(const Plane& source, const Plane& target, int sharpness) {
+void Sharpen(const Plane& source, const Plane& target, int sharpness, float brightness) {
     if (!source.pixels || !target.pixels || source.width != target.width || source.height != target.height) return;
-    Kernels().sharpen(source, target, sharpness);
+    Kernels().sharpen(source, target, sharpness, brightness);
 }
 
 // ---- automatic exposure ----

@@ -82,31 +82,48 @@ void HueSaturation(const Plane& colour, int hue, int saturation);
 // Brightness b: t = 1.0f - float(-b) / 255.0f for b < 0, 1.0f + float(10 b) / 255.0f for b > 0;
 // T[i] = min(M, trunc(float(i) * t)).
 enum class PointOp { Gamma, Contrast, Brightness };
+struct PointStep {
+    PointOp op;
+    int setting;
+    bool operator==(const PointStep&) const = default;
+};
 class PointTable {
 public:
+    static constexpr int kMaxSteps = 3;
     PointTable() = default;
     PointTable(const PointTable&) = delete;
     PointTable& operator=(const PointTable&) = delete;
     ~PointTable();
     // Rebuilds the table when the operation, setting or depth differ from the last build.
-    void Prepare(PointOp op, int setting, bool sixteen_bit);
+    void Prepare(PointOp op, int setting, bool sixteen_bit) {
+        const PointStep step{op, setting};
+        Prepare(&step, 1, sixteen_bit);
+    }
+    // One table for several operations applied one after the other (the same bytes as applying
+    // each in turn, in one pass over the picture).
+    void Prepare(const PointStep* steps, int count, bool sixteen_bit);
     // Replaces every component (not the fourth) of the picture by its table entry.
     void Apply(const Plane& picture) const;
     const uint16_t* table() const { return table_; }
 
 private:
     uint16_t* table_ = nullptr;  // 256 or 65536 entries
-    PointOp op_ = PointOp::Gamma;
-    int setting_ = 0;
+    PointStep steps_[kMaxSteps] = {};
+    int count_ = 0;
     bool sixteen_bit_ = false;
     bool built_ = false;
 };
 
+// The brightness factor t of a setting b (1.0f for 0).
+float BrightnessFactor(int brightness);
+
 // Unsharp masking of `source` (a copy of the picture) into `target` (same format and size), s in
 // 1..30: for 2 <= y <= H-3, 2 <= x <= W-3 and each component, blur = (sum of the 4 x 4 block
 // rows y-2..y+1, columns x-2..x+1) >> 4 and target = clamp(source + trunc(s * (source - blur) / 10)).
-// Other pixels of the target are left as they are.
-void Sharpen(const Plane& source, const Plane& target, int sharpness);
+// Other pixels of the target are left as they are. A brightness factor other than 1 is applied to
+// the sharpened components as the brightness table would (min(M, trunc(float(v) * t))), saving a
+// pass; the other pixels then still need the brightness table.
+void Sharpen(const Plane& source, const Plane& target, int sharpness, float brightness = 1.0f);
 
 // The five measuring rectangles of the automatic exposure and gain control, in picture rows:
 // x 0.1W-0.2W / y 0.1H-0.2H, x 0.1W-0.2W / y 0.8H-0.9H, x 0.45W-0.55W / y 0.45H-0.55H,

@@ -26,7 +26,7 @@ struct KernelSet {
     // saturation_k = (saturation + 256) * 256, the chroma scale of the hue pass.
     void (*hue_saturation)(const Plane& colour, int sector_shift, int fraction_shift, int saturation_k);
     void (*apply_table)(const Plane& picture, const uint16_t* table, bool sixteen_bit);
-    void (*sharpen)(const Plane& source, const Plane& target, int sharpness);
+    void (*sharpen)(const Plane& source, const Plane& target, int sharpness, float brightness);
 };
 
 namespace generic { extern const KernelSet kKernels; }

@@ -232,8 +232,9 @@ private:
     uint32_t rate_time_base_;
     ErrorHistory errors_;
     int snapshot_timeout_ = 3000;
-    // Tables of gamma, contrast and brightness, rebuilt only when their setting changes.
-    std::array<imaging::PointTable, 3> point_tables_;
+    // The point tables (gamma, contrast and brightness composed; brightness alone), rebuilt only
+    // when a setting changes.
+    std::array<imaging::PointTable, 2> point_tables_;
     imaging::DibImage sharpen_source_;
     int open_camera_ = -1;
     int mask_filter_ = 0, dot_filter_ = 0;

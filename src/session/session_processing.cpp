@@ -27,6 +27,26 @@ void MirrorInPlace(imaging::DibImage& image, bool horizontal, bool vertical) {
     }
 }
 
+// Applies the table to the outer `border` rows and columns of the picture only (all of it for 0,
+// or when the picture is too small to have an inside).
+void ApplyToFrame(const imaging::PointTable& table, const imaging::Plane& p, int border) {
+    if (border == 0 || p.width <= 2 * border || p.height <= 2 * border) {
+        table.Apply(p);
+        return;
+    }
+    auto part = [&](int x, int y, int w, int h) {
+        imaging::Plane sub = p;
+        sub.pixels = p.pixels + static_cast<size_t>(y) * p.stride + static_cast<size_t>(x) * p.bytes_per_pixel;
+        sub.width = w;
+        sub.height = h;
+        table.Apply(sub);
+    };
+    part(0, 0, p.width, border);
+    part(0, p.height - border, p.width, border);
+    part(0, border, border, p.height - 2 * border);
+    part(p.width - border, border, border, p.height - 2 * border);
+}
+
 }  // namespace
 
 // The automatic exposure or gain control: five regions of the raw picture vote on whether it is
@@ -123,26 +143,31 @@ void CKelvox::ProcessFrame() {
     const bool wide = SixteenBit(mode);
     if (mode >= 2 && (filters_.hue != 0 || filters_.saturation != 0))
         imaging::HueSaturation(plane, filters_.hue, filters_.saturation);
-    if (filters_.gamma != 100) {
-        point_tables_[0].Prepare(imaging::PointOp::Gamma, filters_.gamma, wide);
+    // Gamma and contrast (and brightness when nothing comes between) as one table, one pass.
+    imaging::PointStep steps[imaging::PointTable::kMaxSteps];
+    int count = 0;
+    if (filters_.gamma != 100) steps[count++] = {imaging::PointOp::Gamma, filters_.gamma};
+    if (filters_.contrast != 0) steps[count++] = {imaging::PointOp::Contrast, filters_.contrast};
+    const bool sharpen = filters_.sharpness != 0;
+    if (!sharpen && filters_.brightness != 0) steps[count++] = {imaging::PointOp::Brightness, filters_.brightness};
+    if (count > 0) {
+        point_tables_[0].Prepare(steps, count, wide);
         point_tables_[0].Apply(plane);
     }
-    if (filters_.contrast != 0) {
-        point_tables_[1].Prepare(imaging::PointOp::Contrast, filters_.contrast, wide);
-        point_tables_[1].Apply(plane);
-    }
-    if (filters_.sharpness != 0) {
+    if (sharpen) {
         if (sharpen_source_.width() != out.width() || sharpen_source_.height() != out.height() ||
             sharpen_source_.bit_count() != out.bit_count())
             sharpen_source_.Create(out.width(), out.height(), out.bit_count());
         if (!sharpen_source_.empty()) {
             std::memcpy(sharpen_source_.pixels(), out.pixels(), out.size());
-            imaging::Sharpen(imaging::PlaneOf(sharpen_source_), plane, filters_.sharpness);
+            // Brightness rides along on the sharpened pixels; the unsharpened frame gets it below.
+            imaging::Sharpen(imaging::PlaneOf(sharpen_source_), plane, filters_.sharpness,
+                             imaging::BrightnessFactor(filters_.brightness));
         }
-    }
-    if (filters_.brightness != 0) {
-        point_tables_[2].Prepare(imaging::PointOp::Brightness, filters_.brightness, wide);
-        point_tables_[2].Apply(plane);
+        if (filters_.brightness != 0) {
+            point_tables_[1].Prepare(imaging::PointOp::Brightness, filters_.brightness, wide);
+            ApplyToFrame(point_tables_[1], plane, sharpen_source_.empty() ? 0 : 2);
+        }
     }
 }
 

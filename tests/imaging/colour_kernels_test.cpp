@@ -814,8 +814,8 @@ TEST(ColourKernelSets, BothSetsGiveTheSameBytes) {
                 other.hue_saturation(PlaneFor(b), 1, 100, (40 + 256) * 256);
                 EXPECT_TRUE(SameBytes(a, b)) << "hue " << Settings(w, h, colour_bpp, "");
                 ref::Picture sa = a, sb = b;
-                chosen.sharpen(PlaneFor(a), PlaneFor(sa), 17);
-                other.sharpen(PlaneFor(b), PlaneFor(sb), 17);
+                chosen.sharpen(PlaneFor(a), PlaneFor(sa), 17, 1.0f + 300.0f / 255.0f);
+                other.sharpen(PlaneFor(b), PlaneFor(sb), 17, 1.0f + 300.0f / 255.0f);
                 EXPECT_TRUE(SameBytes(sa, sb)) << "sharpen " << Settings(w, h, colour_bpp, "");
             }
             ref::Picture ga = raw, gb = raw;
