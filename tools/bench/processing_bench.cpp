@@ -11,6 +11,7 @@
 
 #include "api/handle_table.h"
 #include "imaging/colour.h"
+#include "imaging/colour_kernels.h"
 #include "imaging/dib_image.h"
 #include "kelvox/kelvox.h"
 #include "kelvox/kelvox_sim.h"
@@ -61,6 +62,12 @@ void Kernels() {
                 Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100); }));
     std::printf("  demosaic 16 -> 48 bits       %6.2f ms\n",
                 Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 100, 100); }));
+    const kelvox::imaging::KernelSet& baseline = kelvox::imaging::generic::kKernels;
+    std::printf("  (kernels for this processor: %s)\n", &kelvox::imaging::Kernels() == &baseline ? "baseline" : "AVX2");
+    std::printf("  demosaic 8 -> 24, baseline   %6.2f ms\n",
+                Milliseconds([&] { baseline.demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 128, 128); }));
+    std::printf("  demosaic 16 -> 48, baseline  %6.2f ms\n",
+                Milliseconds([&] { baseline.demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 128, 128); }));
     std::printf("  white balance (8-bit raw)    %6.2f ms\n",
                 Milliseconds([&] { kelvox::imaging::MeasureWhiteBalance(PlaneOf(raw8), 2); }));
     FillRandom(out24, 3);
@@ -71,6 +78,7 @@ void Kernels() {
         std::printf("  %-28s %6.2f ms\n", name, Milliseconds([&] { restore(); op(); }) - copy);
     };
     timed("hue 30, saturation 40", [&] { kelvox::imaging::HueSaturation(PlaneOf(out24), 30, 40); });
+    timed("hue, baseline", [&] { baseline.hue_saturation(PlaneOf(out24), 0, 100, (40 + 256) * 256); });
     kelvox::imaging::PointTable gamma, contrast, brightness;
     gamma.Prepare(kelvox::imaging::PointOp::Gamma, 120, false);
     contrast.Prepare(kelvox::imaging::PointOp::Contrast, 20, false);
