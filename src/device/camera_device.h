@@ -255,6 +255,9 @@ private:
     platform::Event thread_end_{platform::Event::Reset::Auto};
     std::atomic<bool> thread_done_{true};
     int prepare_count_ = 0;
+    // Exposure, gain and mirror settings are changed by host threads and by the automatic
+    // exposure control on the frame thread; the sensor's record is kept by one at a time.
+    std::recursive_mutex sensor_lock_;
 };
 
 // The class the session creates; it only replaces the destructor.

@@ -27,6 +27,7 @@ constexpr uint8_t kRegDepth = 0x3C;
 
 int CZizaduR3I5Ziva::SetRealExposureTime(uint32_t units) {
     if (!sensor_) return 0;
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     // Twice the exposure, and never less than 5 s, for each payload piece to arrive.
     transfer_timeout_ = units <= 50000 ? 5000 : units / 5;
     return sensor_->SetRealExposureTime(units);
@@ -34,50 +35,105 @@ int CZizaduR3I5Ziva::SetRealExposureTime(uint32_t units) {
 
 int CZizaduR3I5Ziva::SetExposureTimeEx(double seconds) {
     if (!sensor_) return 0;
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     if (seconds > 2.0) transfer_timeout_ = static_cast<uint32_t>((seconds + 1.0) * 1000.0);
     return sensor_->SetExposureTimeEx(seconds);
 }
 
-int CZizaduR3I5Ziva::GetRealExposureTime() { return ValueOf(sensor_.get(), &Sensor::GetRealExposureTime); }
+int CZizaduR3I5Ziva::GetRealExposureTime() {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return ValueOf(sensor_.get(), &Sensor::GetRealExposureTime);
+}
 int CZizaduR3I5Ziva::GetRealExposureTimeMin() { return ValueOf(sensor_.get(), &Sensor::GetRealExposureTimeMin); }
 int CZizaduR3I5Ziva::GetRealExposureTimeMax() { return ValueOf(sensor_.get(), &Sensor::GetRealExposureTimeMax); }
 int CZizaduR3I5Ziva::GetRealExposureTimeDefault() { return ValueOf(sensor_.get(), &Sensor::GetRealExposureTimeDefault); }
-int CZizaduR3I5Ziva::SetExposureTime(uint32_t lines) { return sensor_ ? sensor_->SetExposureTime(lines) : 0; }
-int CZizaduR3I5Ziva::GetExposureTime() { return ValueOf(sensor_.get(), &Sensor::GetExposureTime); }
+int CZizaduR3I5Ziva::SetExposureTime(uint32_t lines) {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return sensor_ ? sensor_->SetExposureTime(lines) : 0;
+}
+int CZizaduR3I5Ziva::GetExposureTime() {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return ValueOf(sensor_.get(), &Sensor::GetExposureTime);
+}
 int CZizaduR3I5Ziva::GetExposureTimeMin() { return ValueOf(sensor_.get(), &Sensor::GetExposureTimeMin); }
 int CZizaduR3I5Ziva::GetExposureTimeMax() { return ValueOf(sensor_.get(), &Sensor::GetExposureTimeMax); }
 int CZizaduR3I5Ziva::GetExposureTimeDefault() { return ValueOf(sensor_.get(), &Sensor::GetExposureTimeDefault); }
 int CZizaduR3I5Ziva::IsExposureTimeExSupported() { return sensor_ ? sensor_->IsExposureTimeExSupported() : 0; }
-int CZizaduR3I5Ziva::GetExposureTimeEx(double* s) { return sensor_ ? sensor_->GetExposureTimeEx(s) : 0; }
+int CZizaduR3I5Ziva::GetExposureTimeEx(double* s) {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return sensor_ ? sensor_->GetExposureTimeEx(s) : 0;
+}
 int CZizaduR3I5Ziva::GetExposureTimeExMin(double* s) { return sensor_ ? sensor_->GetExposureTimeExMin(s) : 0; }
 int CZizaduR3I5Ziva::GetExposureTimeExMax(double* s) { return sensor_ ? sensor_->GetExposureTimeExMax(s) : 0; }
 int CZizaduR3I5Ziva::GetExposureTimeExDefault(double* s) { return sensor_ ? sensor_->GetExposureTimeExDefault(s) : 0; }
 
 // ---- gains ----
 
-int CZizaduR3I5Ziva::SetGlobalGain(uint32_t steps) { return sensor_ ? sensor_->SetGlobalGain(steps) : 0; }
-int CZizaduR3I5Ziva::GetGlobalGain() { return ValueOf(sensor_.get(), &Sensor::GetGlobalGain); }
+int CZizaduR3I5Ziva::SetGlobalGain(uint32_t steps) {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return sensor_ ? sensor_->SetGlobalGain(steps) : 0;
+}
+int CZizaduR3I5Ziva::GetGlobalGain() {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return ValueOf(sensor_.get(), &Sensor::GetGlobalGain);
+}
 int CZizaduR3I5Ziva::GetGlobalGainMin() { return ValueOf(sensor_.get(), &Sensor::GetGlobalGainMin); }
 int CZizaduR3I5Ziva::GetGlobalGainMax() { return ValueOf(sensor_.get(), &Sensor::GetGlobalGainMax); }
 int CZizaduR3I5Ziva::GetGlobalGainDefault() { return ValueOf(sensor_.get(), &Sensor::GetGlobalGainDefault); }
-int CZizaduR3I5Ziva::SetColorGainRed(int32_t v) { return sensor_ ? sensor_->SetColorGainRed(v) : 0; }
-int CZizaduR3I5Ziva::GetColorGainRed() { return ValueOf(sensor_.get(), &Sensor::GetColorGainRed); }
-int CZizaduR3I5Ziva::SetColorGainGreen1(int32_t v) { return sensor_ ? sensor_->SetColorGainGreen1(v) : 0; }
-int CZizaduR3I5Ziva::GetColorGainGreen1() { return ValueOf(sensor_.get(), &Sensor::GetColorGainGreen1); }
-int CZizaduR3I5Ziva::SetColorGainGreen2(int32_t v) { return sensor_ ? sensor_->SetColorGainGreen2(v) : 0; }
-int CZizaduR3I5Ziva::GetColorGainGreen2() { return ValueOf(sensor_.get(), &Sensor::GetColorGainGreen2); }
-int CZizaduR3I5Ziva::SetColorGainBlue(int32_t v) { return sensor_ ? sensor_->SetColorGainBlue(v) : 0; }
-int CZizaduR3I5Ziva::GetColorGainBlue() { return ValueOf(sensor_.get(), &Sensor::GetColorGainBlue); }
+int CZizaduR3I5Ziva::SetColorGainRed(int32_t v) {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return sensor_ ? sensor_->SetColorGainRed(v) : 0;
+}
+int CZizaduR3I5Ziva::GetColorGainRed() {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return ValueOf(sensor_.get(), &Sensor::GetColorGainRed);
+}
+int CZizaduR3I5Ziva::SetColorGainGreen1(int32_t v) {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return sensor_ ? sensor_->SetColorGainGreen1(v) : 0;
+}
+int CZizaduR3I5Ziva::GetColorGainGreen1() {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return ValueOf(sensor_.get(), &Sensor::GetColorGainGreen1);
+}
+int CZizaduR3I5Ziva::SetColorGainGreen2(int32_t v) {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return sensor_ ? sensor_->SetColorGainGreen2(v) : 0;
+}
+int CZizaduR3I5Ziva::GetColorGainGreen2() {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return ValueOf(sensor_.get(), &Sensor::GetColorGainGreen2);
+}
+int CZizaduR3I5Ziva::SetColorGainBlue(int32_t v) {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return sensor_ ? sensor_->SetColorGainBlue(v) : 0;
+}
+int CZizaduR3I5Ziva::GetColorGainBlue() {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return ValueOf(sensor_.get(), &Sensor::GetColorGainBlue);
+}
 int CZizaduR3I5Ziva::GetColorGainMin() { return ValueOf(sensor_.get(), &Sensor::GetColorGainMin); }
 int CZizaduR3I5Ziva::GetColorGainMax() { return ValueOf(sensor_.get(), &Sensor::GetColorGainMax); }
 int CZizaduR3I5Ziva::GetColorGainDefault() { return ValueOf(sensor_.get(), &Sensor::GetColorGainDefault); }
 
 // ---- mirrors ----
 
-int CZizaduR3I5Ziva::SetMirrorH(int on) { return sensor_ ? sensor_->SetMirrorH(on) : 0; }
-int CZizaduR3I5Ziva::SetMirrorV(int on) { return sensor_ ? sensor_->SetMirrorV(on) : 0; }
-int CZizaduR3I5Ziva::GetMirrorH() { return ValueOf(sensor_.get(), &Sensor::GetMirrorH); }
-int CZizaduR3I5Ziva::GetMirrorV() { return ValueOf(sensor_.get(), &Sensor::GetMirrorV); }
+int CZizaduR3I5Ziva::SetMirrorH(int on) {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return sensor_ ? sensor_->SetMirrorH(on) : 0;
+}
+int CZizaduR3I5Ziva::SetMirrorV(int on) {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return sensor_ ? sensor_->SetMirrorV(on) : 0;
+}
+int CZizaduR3I5Ziva::GetMirrorH() {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return ValueOf(sensor_.get(), &Sensor::GetMirrorH);
+}
+int CZizaduR3I5Ziva::GetMirrorV() {
+    std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
+    return ValueOf(sensor_.get(), &Sensor::GetMirrorV);
+}
 int CZizaduR3I5Ziva::GetMirrorVDefault() { return sensor_ ? sensor_->GetMirrorVDefault() : 0; }
 int CZizaduR3I5Ziva::GetMirrorHDefault() { return sensor_ ? sensor_->GetMirrorHDefault() : 0; }
 int CZizaduR3I5Ziva::IsMirrorVSupported() { return sensor_ ? sensor_->IsMirrorVSupported() : 0; }

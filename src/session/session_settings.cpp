@@ -12,6 +12,7 @@ int CKelvox::SetExposureTimeEx(double seconds) {
         return 0;
     }
     if (!device_->SetExposureTimeEx(seconds)) return 0;
+    std::lock_guard<std::mutex> lock(frame_lock_);  // automatic exposure writes these on the frame thread
     settings_.exposure_seconds = seconds;
     // Whole seconds only, the fraction dropped before scaling to 100 us (NaN and values out of the
     // int range are held at its edges rather than converted undefinedly).
@@ -31,6 +32,7 @@ double CKelvox::GetExposureTimeEx(int* ok) {
         double seconds = 0;
         if (device_->GetExposureTimeEx(&seconds)) {
             value = seconds;
+            std::lock_guard<std::mutex> lock(frame_lock_);
             settings_.exposure_seconds = seconds;
             read = 1;
         }
@@ -43,12 +45,17 @@ int CKelvox::SetRealExposureTime(int microseconds) {
     if (!NeedDevice()) return 0;
     const auto units = static_cast<int>(microseconds / 100.0);
     if (device_->GetRealExposureTimeMin() <= units && device_->GetRealExposureTimeMax() >= units) {
-        settings_.exposure = units;
-        settings_.requested_exposure = units;
+        {
+            std::lock_guard<std::mutex> lock(frame_lock_);
+            settings_.exposure = units;
+            settings_.requested_exposure = units;
+        }
         device_->SetRealExposureTime(static_cast<uint32_t>(units));
         double seconds = 0;
-        if (device_->IsExposureTimeExSupported() && device_->GetExposureTimeEx(&seconds))
+        if (device_->IsExposureTimeExSupported() && device_->GetExposureTimeEx(&seconds)) {
+            std::lock_guard<std::mutex> lock(frame_lock_);
             settings_.exposure_seconds = seconds;
+        }
         return 1;
     }
     RecordError(KELVOX_ERR_PARAM);
@@ -62,6 +69,7 @@ int CKelvox::GetRealExposureTime(int* ok) {
         return 0;
     }
     if (ok) *ok = 1;
+    std::lock_guard<std::mutex> lock(frame_lock_);
     settings_.real_exposure_us = settings_.exposure * 100;
     return settings_.real_exposure_us;
 }
@@ -86,15 +94,21 @@ double CKelvox::GetTemperatureEx(int* ok) {
 
 int CKelvox::SetMirrorH(int on) {
     if (!NeedDevice()) return 0;
-    settings_.mirror_h = on ? 1 : 0;
-    device_->SetMirrorH(settings_.mirror_h);
+    {
+        std::lock_guard<std::mutex> lock(frame_lock_);  // processing reads the mirrors
+        settings_.mirror_h = on ? 1 : 0;
+    }
+    device_->SetMirrorH(on ? 1 : 0);
     return 1;
 }
 
 int CKelvox::SetMirrorV(int on) {
     if (!NeedDevice(true)) return 0;
-    settings_.mirror_v = on ? 1 : 0;
-    device_->SetMirrorV(settings_.mirror_v);
+    {
+        std::lock_guard<std::mutex> lock(frame_lock_);
+        settings_.mirror_v = on ? 1 : 0;
+    }
+    device_->SetMirrorV(on ? 1 : 0);
     return 1;
 }
 
@@ -113,6 +127,7 @@ int CKelvox::SetAutoIris(int mode) {
         NotifyError(KELVOX_ERR_PARAM);
         return 0;
     }
+    std::lock_guard<std::mutex> lock(frame_lock_);
     settings_.auto_iris = mode;
     return 1;
 }

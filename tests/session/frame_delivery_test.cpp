@@ -360,3 +360,30 @@ TEST_F(FrameDelivery, PreviewStartsAndStopsAtRandomMoments) {
     EXPECT_GT(frames, 0);
     EXPECT_EQ(Kelvox_GetLastError(handle_), 0);
 }
+
+TEST_F(FrameDelivery, SettingsChangeWhileFramesAreProcessed) {
+    ASSERT_EQ(Kelvox_SetCaptureWindowEx(handle_, 1920, 0, 64, 1200, 0, 48), 1);
+    ASSERT_EQ(Kelvox_SetColorMode(handle_, 24), 1);
+    std::vector<unsigned char> buffer(64 * 3 * 48);
+    ASSERT_EQ(Kelvox_CallBackPreview(handle_, static_cast<KELVOX_HWND>(callback_), buffer.data(),
+                                     static_cast<int>(buffer.size()), 0),
+              1);
+    std::mt19937 random(99);
+    int frames = 0;
+    for (int i = 0; i < 200; ++i) {
+        // Picture settings, the mirrors and the automatic control all feed the processing.
+        EXPECT_EQ(Kelvox_SetFilterValue(handle_, 3, static_cast<int>(random() % 721) - 360), 1);
+        EXPECT_EQ(Kelvox_SetFilterValue(handle_, 5, static_cast<int>(random() % 31)), 1);
+        EXPECT_EQ(Kelvox_SetFilterValue(handle_, 10, static_cast<int>(random() % 2)), 1);
+        EXPECT_EQ(Kelvox_SetMirrorH(handle_, static_cast<int>(random() % 2)), 1);
+        EXPECT_EQ(Kelvox_SetAutoIris(handle_, static_cast<int>(random() % 3)), 1);
+        EXPECT_EQ(Kelvox_SetRealExposureTime(handle_, 1000 + static_cast<int>(random() % 5000)), 1);
+        int ok = 0;
+        Kelvox_GetFilterValue(handle_, 7, &ok);  // the white balance writes it on the frame thread
+        EXPECT_EQ(ok, 1);
+        Posted p;
+        while (kelvox_test::TakePosted(callback_, &p)) frames += p.wparam != 0;
+    }
+    ASSERT_EQ(Kelvox_StopPreview(handle_), 1);
+    EXPECT_GT(frames, 0);
+}
