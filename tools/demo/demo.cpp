@@ -276,11 +276,21 @@ int main(int argc, char** argv) {
     if (!Kelvox_SnapShot(handle, wide.data(), static_cast<int>(wide.size()), 1)) return Fail("Kelvox_SnapShot", handle);
     std::printf("16-bit snapshot: %zu bytes\n", wide.size());
 
+    // A colour snapshot: demosaiced, white-balanced once, B, G, R per pixel, bottom row first as in a BMP.
+    if (!Kelvox_SetColorMode(handle, 24) || !Kelvox_SetFilterValue(handle, KELVOX_FILTER_BAYER_GAIN_AUTO, 1))
+        return Fail("colour settings", handle);
+    std::vector<unsigned char> colour(static_cast<size_t>(Stride(o.width, 24)) * o.height);
+    if (!Kelvox_SnapShot(handle, colour.data(), static_cast<int>(colour.size()), 0)) return Fail("Kelvox_SnapShot", handle);
+    const int red = Kelvox_GetFilterValue(handle, KELVOX_FILTER_BAYER_GAIN_RED, &ok);
+    const int blue = Kelvox_GetFilterValue(handle, KELVOX_FILTER_BAYER_GAIN_BLUE, &ok);
+    std::printf("24-bit snapshot: white balance red %d%%, blue %d%%\n", red, blue);
+
     bool written = WriteFile("out/snapshot_8bit_topdown.raw", top) && WriteFile("out/snapshot_8bit_bottomup.raw", bottom) &&
-                   WriteFile("out/snapshot_16bit_topdown.raw", wide);
+                   WriteFile("out/snapshot_16bit_topdown.raw", wide) && WriteFile("out/snapshot_24bit_bottomup.raw", colour);
     std::printf("%s out/: preview_last.raw, snapshot_8bit_topdown.raw, snapshot_8bit_bottomup.raw (%d x %d, stride %d), "
-                "snapshot_16bit_topdown.raw (stride %d)\n",
-                written ? "wrote" : "could not write all of", o.width, o.height, stride, Stride(o.width, 16));
+                "snapshot_16bit_topdown.raw (stride %d), snapshot_24bit_bottomup.raw (stride %d)\n",
+                written ? "wrote" : "could not write all of", o.width, o.height, stride, Stride(o.width, 16),
+                Stride(o.width, 24));
     if (!written) return 1;
 
     if (!Kelvox_Close(handle)) return Fail("Kelvox_Close", handle);
