@@ -179,6 +179,7 @@ public:
 
 private:
     void ApplyCameraSettings();
+    void ApplyGainsAndExposure();
     // Sizes the pictures for the colour mode and window and sets the device up; records its code.
     int PrepareCapture();
     void ApplyCaptureSettings();

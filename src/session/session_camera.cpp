@@ -100,13 +100,7 @@ int CKelvox::SetDeviceNumber(int index) {
 // controls this camera may have.
 void CKelvox::ApplyCameraSettings() {
     device::CZizaduR3I5Ziva& d = *device_;
-    d.SetGlobalGain(static_cast<uint32_t>(settings_.global_gain));
-    d.SetColorGainGreen1(settings_.gain_green1);
-    d.SetColorGainRed(settings_.gain_red);
-    d.SetColorGainBlue(settings_.gain_blue);
-    d.SetColorGainGreen2(settings_.gain_green2);
-    if (d.IsExposureTimeExSupported()) d.SetExposureTimeEx(settings_.exposure_seconds);
-    else d.SetRealExposureTime(static_cast<uint32_t>(settings_.exposure));
+    ApplyGainsAndExposure();
     d.SetMirrorV(settings_.mirror_v);
     d.SetMirrorH(settings_.mirror_h);
     if (d.IsControlASupported()) d.SetControlA(settings_.black_level);
@@ -119,6 +113,18 @@ void CKelvox::ApplyCameraSettings() {
         settings_.control_d = 0;
     }
     // The gain mode (control E) would go last; this sensor has no control E (it reports 0xFFFFFFFF).
+}
+
+// Global gain, the four colour gains and the exposure (precise where the camera has it).
+void CKelvox::ApplyGainsAndExposure() {
+    device::CZizaduR3I5Ziva& d = *device_;
+    d.SetGlobalGain(static_cast<uint32_t>(settings_.global_gain));
+    d.SetColorGainGreen1(settings_.gain_green1);
+    d.SetColorGainRed(settings_.gain_red);
+    d.SetColorGainBlue(settings_.gain_blue);
+    d.SetColorGainGreen2(settings_.gain_green2);
+    if (d.IsExposureTimeExSupported()) d.SetExposureTimeEx(settings_.exposure_seconds);
+    else d.SetRealExposureTime(static_cast<uint32_t>(settings_.exposure));
 }
 
 int CKelvox::GetCameraInfo(KELVOX_CAMERA_INFO* info) {

@@ -79,13 +79,7 @@ void CKelvox::ApplyCaptureSettings() {
     d.SetMirrorV(settings_.mirror_v);
     d.SetMirrorH(settings_.mirror_h);
     d.SetTriggerMode(0, 1);
-    d.SetGlobalGain(static_cast<uint32_t>(settings_.global_gain));
-    d.SetColorGainGreen1(settings_.gain_green1);
-    d.SetColorGainRed(settings_.gain_red);
-    d.SetColorGainBlue(settings_.gain_blue);
-    d.SetColorGainGreen2(settings_.gain_green2);
-    if (d.IsExposureTimeExSupported()) d.SetExposureTimeEx(settings_.exposure_seconds);
-    else d.SetRealExposureTime(static_cast<uint32_t>(settings_.exposure));
+    ApplyGainsAndExposure();
     settings_.real_exposure_us = settings_.exposure * 100;
     if (d.SensorOperation(112)) d.SensorOperation(114);
     // The gain mode (control E) would be set here; this sensor has none and its setter does nothing.
