@@ -10,12 +10,22 @@
 
 namespace kelvox::imaging {
 
-const KernelSet& Kernels() {
+std::vector<const KernelSet*> RunnableKernelSets() {
+    std::vector<const KernelSet*> sets{&generic::kKernels};
 #if defined(__x86_64__) && defined(KELVOX_AVX2_KERNELS)
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
-    if (avx2) return avx2::kKernels;
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2")) {
+        sets.push_back(&avx2::kKernels);
+        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq"))
+            sets.push_back(&avx512::kKernels);
+    }
 #endif
-    return generic::kKernels;
+    return sets;
+}
+
+const KernelSet& Kernels() {
+    static const KernelSet* const best = RunnableKernelSets().back();
+    return *best;
 }
 
 Plane PlaneOf(DibImage& image) {
@@ -198,9 +208,9 @@ void PointTable::Apply(const Plane& picture) const {
 
 // ---- sharpening ----
 
-void Sharpen(const Plane& source, const Plane& target, int sharpness, float brightness) {
-    if (!source.pixels || !target.pixels || source.width != target.width || source.height != target.height) return;
-    Kernels().sharpen(source, target, sharpness, brightness);
+void Sharpen(const Plane& picture, int sharpness, float brightness) {
+    if (!picture.pixels) return;
+    Kernels().sharpen(picture, sharpness, brightness);
 }
 
 // ---- automatic exposure ----

@@ -117,13 +117,12 @@ private:
 // The brightness factor t of a setting b (1.0f for 0).
 float BrightnessFactor(int brightness);
 
-// Unsharp masking of `source` (a copy of the picture) into `target` (same format and size), s in
-// 1..30: for 2 <= y <= H-3, 2 <= x <= W-3 and each component, blur = (sum of the 4 x 4 block
-// rows y-2..y+1, columns x-2..x+1) >> 4 and target = clamp(source + trunc(s * (source - blur) / 10)).
-// Other pixels of the target are left as they are. A brightness factor other than 1 is applied to
-// the sharpened components as the brightness table would (min(M, trunc(float(v) * t))), saving a
-// pass; the other pixels then still need the brightness table.
-void Sharpen(const Plane& source, const Plane& target, int sharpness, float brightness = 1.0f);
+// Unsharp masking in place, s in 1..30: for 2 <= y <= H-3, 2 <= x <= W-3 and each component,
+// blur = (sum of the 4 x 4 block of original rows y-2..y+1, columns x-2..x+1) >> 4 and the value
+// becomes clamp(original + trunc(s * (original - blur) / 10)). Other pixels are left as they are.
+// A brightness factor other than 1 is applied to the sharpened components as the brightness table
+// would (min(M, trunc(float(v) * t))), saving a pass; the other pixels then still need the table.
+void Sharpen(const Plane& picture, int sharpness, float brightness = 1.0f);
 
 // The five measuring rectangles of the automatic exposure and gain control, in picture rows:
 // x 0.1W-0.2W / y 0.1H-0.2H, x 0.1W-0.2W / y 0.8H-0.9H, x 0.45W-0.55W / y 0.45H-0.55H,

@@ -1,8 +1,9 @@
 #pragma once
 // The per-pixel kernels of colour.h as one table of functions per instruction set: the same source
-// compiled for the baseline and for AVX2, chosen once at run time.
+// compiled for the baseline, for AVX2 and for AVX-512, chosen once at run time.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "imaging/colour.h"
 
@@ -26,12 +27,16 @@ struct KernelSet {
     // saturation_k = (saturation + 256) * 256, the chroma scale of the hue pass.
     void (*hue_saturation)(const Plane& colour, int sector_shift, int fraction_shift, int saturation_k);
     void (*apply_table)(const Plane& picture, const uint16_t* table, bool sixteen_bit);
-    void (*sharpen)(const Plane& source, const Plane& target, int sharpness, float brightness);
+    void (*sharpen)(const Plane& picture, int sharpness, float brightness);
+    const char* name;
 };
 
 namespace generic { extern const KernelSet kKernels; }
 namespace avx2 { extern const KernelSet kKernels; }
+namespace avx512 { extern const KernelSet kKernels; }
 
+// Every set this processor can run, the baseline first and the fastest last.
+std::vector<const KernelSet*> RunnableKernelSets();
 // The set for this processor.
 const KernelSet& Kernels();
 

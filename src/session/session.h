@@ -151,6 +151,13 @@ public:
     void ProcessFrame();
     int image_valid() const { return image_valid_.load(); }
 
+    // ---- image files ----
+    // Names converted from wide text must fit this buffer less one byte, terminator included.
+    static constexpr int kMaxFileName = 1024;
+    // The current output picture as a file of the format code (0 BMP, 1 raw, 2-4 JPEG, 5 PNG, 6 TIFF).
+    int SaveImage(const char* name, int format);
+    int SaveImageW(const wchar_t* name, int format);
+
     // ---- image-filter values (identifiers of the filter table) ----
     int SetFilterValue(int id, int value);
     int GetFilterValue(int id, int* ok);
@@ -236,7 +243,6 @@ private:
     // The point tables (gamma, contrast and brightness composed; brightness alone), rebuilt only
     // when a setting changes.
     std::array<imaging::PointTable, 2> point_tables_;
-    imaging::DibImage sharpen_source_;
     int open_camera_ = -1;
     int mask_filter_ = 0, dot_filter_ = 0;
     std::mutex mask_lock_;

@@ -1,7 +1,6 @@
 // Frame processing: from the raw picture of the prepared colour mode to its output picture.
 // Runs on the thread that delivers the frame, with the frame lock held.
 #include <algorithm>
-#include <cstring>
 
 #include "session/session.h"
 
@@ -155,18 +154,11 @@ void CKelvox::ProcessFrame() {
         point_tables_[0].Apply(plane);
     }
     if (sharpen) {
-        if (sharpen_source_.width() != out.width() || sharpen_source_.height() != out.height() ||
-            sharpen_source_.bit_count() != out.bit_count())
-            sharpen_source_.Create(out.width(), out.height(), out.bit_count());
-        if (!sharpen_source_.empty()) {
-            std::memcpy(sharpen_source_.pixels(), out.pixels(), out.size());
-            // Brightness rides along on the sharpened pixels; the unsharpened frame gets it below.
-            imaging::Sharpen(imaging::PlaneOf(sharpen_source_), plane, filters_.sharpness,
-                             imaging::BrightnessFactor(filters_.brightness));
-        }
+        // Brightness rides along on the sharpened pixels; the border gets it below.
+        imaging::Sharpen(plane, filters_.sharpness, imaging::BrightnessFactor(filters_.brightness));
         if (filters_.brightness != 0) {
             point_tables_[1].Prepare(imaging::PointOp::Brightness, filters_.brightness, wide);
-            ApplyToFrame(point_tables_[1], plane, sharpen_source_.empty() ? 0 : 2);
+            ApplyToFrame(point_tables_[1], plane, 2);
         }
     }
 }
