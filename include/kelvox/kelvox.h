@@ -151,6 +151,21 @@ KELVOX_API int Kelvox_Close(int handle);
 KELVOX_API int Kelvox_SnapShot(int handle, void *buffer, int size, int row_order);
 KELVOX_API int Kelvox_GetImage(int handle, void *buffer, int size, int row_order);
 
+/* Image files: the last processed image, top row first in every format. Format 0 BMP, 1 raw (the
+   rows as held: top row first, padded to 4 bytes, no header), 2/3/4 JPEG of quality 100/70/20 (8-bit
+   grey or 24-bit colour from the high bytes), 5 PNG, 6 TIFF. 1 when the file was written whole; 0 for
+   another format or a failed write, and then no unfinished file is left. Names are in the ANSI code
+   page; the W form converts with the thread's code page (KELVOX_ERR_CONVERT when it cannot). */
+#define KELVOX_SAVE_BMP     0
+#define KELVOX_SAVE_RAW     1
+#define KELVOX_SAVE_JPEG100 2
+#define KELVOX_SAVE_JPEG70  3
+#define KELVOX_SAVE_JPEG20  4
+#define KELVOX_SAVE_PNG     5
+#define KELVOX_SAVE_TIFF    6
+KELVOX_API int Kelvox_SaveImage(int handle, const char *file_name, int format);
+KELVOX_API int Kelvox_SaveImageW(int handle, const wchar_t *file_name, int format);
+
 /* Exposure, temperature, mirror and other settings */
 KELVOX_API int Kelvox_SetExposureTimeEx(int handle, double seconds);
 KELVOX_API double Kelvox_GetExposureTimeEx(int handle, int *ok);
