@@ -1,6 +1,7 @@
 // A host application of the SDK: plugs in a simulated camera, opens it through the public API,
 // runs a live preview into its own buffer while pumping the frame messages, takes snapshots in
-// both row orders and writes what it received into out/.
+// both row orders and writes what it received into out/: raw dumps of the buffers, and BMP, PNG,
+// JPEG and TIFF files saved by the library.
 //
 // Options: --seconds N (preview length, default 3), --wait MS (the library's wait time, default
 // 1), --unpaced (the simulator sends as fast as it can), --width W --height H (capture window,
@@ -114,6 +115,20 @@ bool WriteFile(const std::filesystem::path& path, const std::vector<unsigned cha
 }
 
 int Stride(int width, int bits) { return (width * (bits / 8) + 3) & ~3; }
+
+// The library's last image as BMP, PNG, JPEG (quality 100) and TIFF files: base + extension.
+bool SaveImageFiles(int handle, const std::string& base) {
+    const struct { const char* extension; int format; } files[] = {
+        {".bmp", KELVOX_SAVE_BMP}, {".png", KELVOX_SAVE_PNG}, {".jpg", KELVOX_SAVE_JPEG100}, {".tif", KELVOX_SAVE_TIFF}};
+    for (const auto& f : files) {
+        if (!Kelvox_SaveImage(handle, (base + f.extension).c_str(), f.format)) {
+            std::printf("could not write %s%s\n", base.c_str(), f.extension);
+            return false;
+        }
+    }
+    std::printf("wrote %s.bmp, .png, .jpg, .tif\n", base.c_str());
+    return true;
+}
 
 // The simulator writes the frame number into the first four samples of the top row.
 uint32_t StampOf(const unsigned char* top_row) {
@@ -268,6 +283,7 @@ int main(int argc, char** argv) {
     std::printf("snapshot: frame %u, top-down and bottom-up copies %s\n", StampOf(top.data()),
                 mirrored ? "agree" : "DISAGREE");
     if (!mirrored) return 1;
+    if (!SaveImageFiles(handle, "out/snapshot_8bit")) return 1;
     if (!Kelvox_StopPreview(handle)) return Fail("Kelvox_StopPreview", handle);
 
     // A 16-bit snapshot: one little-endian sample per pixel.
@@ -275,6 +291,7 @@ int main(int argc, char** argv) {
     std::vector<unsigned char> wide(static_cast<size_t>(Stride(o.width, 16)) * o.height);
     if (!Kelvox_SnapShot(handle, wide.data(), static_cast<int>(wide.size()), 1)) return Fail("Kelvox_SnapShot", handle);
     std::printf("16-bit snapshot: %zu bytes\n", wide.size());
+    if (!SaveImageFiles(handle, "out/snapshot_16bit")) return 1;
 
     // A colour snapshot: demosaiced, white-balanced once, B, G, R per pixel, bottom row first as in a BMP.
     if (!Kelvox_SetColorMode(handle, 24) || !Kelvox_SetFilterValue(handle, KELVOX_FILTER_BAYER_GAIN_AUTO, 1))
@@ -284,6 +301,7 @@ int main(int argc, char** argv) {
     const int red = Kelvox_GetFilterValue(handle, KELVOX_FILTER_BAYER_GAIN_RED, &ok);
     const int blue = Kelvox_GetFilterValue(handle, KELVOX_FILTER_BAYER_GAIN_BLUE, &ok);
     std::printf("24-bit snapshot: white balance red %d%%, blue %d%%\n", red, blue);
+    if (!SaveImageFiles(handle, "out/snapshot_24bit")) return 1;
 
     bool written = WriteFile("out/snapshot_8bit_topdown.raw", top) && WriteFile("out/snapshot_8bit_bottomup.raw", bottom) &&
                    WriteFile("out/snapshot_16bit_topdown.raw", wide) && WriteFile("out/snapshot_24bit_bottomup.raw", colour);
