@@ -128,6 +128,10 @@ KELVOX_API int Kelvox_SetCaptureWindowEx(int handle, int total_width, int x, int
                                          int height);
 KELVOX_API int Kelvox_GetCaptureWindowEx(int handle, int *total_width, int *x, int *width, int *total_height, int *y,
                                          int *height);
+/* The stored size preset (registry, per camera) whose effective size is width x height:
+   KELVOX_ERR_WINDOW when none; a preset the window check refuses records KELVOX_ERR_CAPTURE_WINDOW
+   and the full 1920 x 1200 window is used instead. */
+KELVOX_API int Kelvox_SetCaptureWindow(int handle, int width, int height);
 KELVOX_API int Kelvox_Width(int handle);
 KELVOX_API int Kelvox_Height(int handle);
 KELVOX_API int Kelvox_SetColorMode(int handle, int bits_per_pixel);
@@ -165,6 +169,12 @@ KELVOX_API int Kelvox_GetImage(int handle, void *buffer, int size, int row_order
 #define KELVOX_SAVE_TIFF    6
 KELVOX_API int Kelvox_SaveImage(int handle, const char *file_name, int format);
 KELVOX_API int Kelvox_SaveImageW(int handle, const wchar_t *file_name, int format);
+
+/* Configuration file: a list of pairs of little-endian 32-bit values (8 bytes each; an incomplete
+   last record is ignored) that the session keeps. 0 when the file cannot be read, the list then
+   unchanged; the W form converts the name with the thread's code page (KELVOX_ERR_CONVERT). */
+KELVOX_API int Kelvox_LoadConfigFileA(int handle, const char *file_name);
+KELVOX_API int Kelvox_LoadConfigFileW(int handle, const wchar_t *file_name);
 
 /* Exposure, temperature, mirror and other settings */
 KELVOX_API int Kelvox_SetExposureTimeEx(int handle, double seconds);

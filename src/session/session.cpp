@@ -10,10 +10,11 @@ namespace kelvox {
 
 CKelvox::CKelvox() : rate_time_base_(platform::MultimediaTime()) {}
 
-// Teardown: close the camera and let everything go. (Settings are written back to storage by the
-// registry layer.)
+// Teardown: keep the camera's settings, close the camera and let everything go.
 CKelvox::~CKelvox() {
+    const bool camera_was_open = open_camera_ >= 0;
     open_camera_ = -1;
+    if (device_ && camera_was_open) SaveDialogSettings(device_->GetOpenDeviceNumber());
     if (device_) Close();  // without a device nothing runs, and nothing is reported at release
     if (device_) device_->Close();
     device_.reset();
@@ -29,7 +30,7 @@ int CKelvox::Initialize(platform::WindowHandle notify_window) {
     } catch (const std::bad_alloc&) {
     }
     notify_window_.store(notify_window);
-    filters_ = FilterSettings::Defaults();  // until stored settings are read here
+    filters_ = FilterSettings::Defaults();  // until stored settings are read below
     if (notify_window && !platform::RegisterDeviceInterfaceNotification(notify_window, usb::kCameraInterfaceClass))
         return 0;
     for (auto& p : pictures_)
@@ -44,9 +45,12 @@ int CKelvox::Initialize(platform::WindowHandle notify_window) {
         if (!plane.Create(kSensorWidth, kSensorHeight, wide ? 16 : 8)) return 0;
         if (i == kBright8 || i == kBright16) std::memset(plane.pixels(), 255, plane.size());
     }
+    LoadStreamGeometry();
     device_->SetProductId(0x3100);
     device_->CreateController(notify_window, &usb::kCameraInterfaceClass);
     if (device_->CountDevices(0x3100) == 1) SetDeviceNumber(0);
+    LoadDialogSettings(device_->GetOpenDeviceNumber());
+    LoadStreamFormat();
     return 1;
 }
 

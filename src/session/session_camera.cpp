@@ -81,7 +81,8 @@ int CKelvox::GetDeviceNameW(int index, wchar_t* name, int size) {
 
 int CKelvox::SetDeviceNumber(int index) {
     if (!NeedDevice()) return 0;
-    settings_seen_ = true;  // later selections first write the dialog settings back
+    if (settings_seen_) SaveDialogSettings(open_camera_);
+    settings_seen_ = true;
     if (!device_->IsDeviceAvailable(index)) {
         RecordError(KELVOX_ERR_NO_CAMERA);
         return 0;
@@ -91,6 +92,7 @@ int CKelvox::SetDeviceNumber(int index) {
         RecordError(KELVOX_ERR_NO_CAMERA);
         return 0;
     }
+    LoadDialogSettings(index);
     ApplyCameraSettings();
     open_camera_ = index;
     return 1;

@@ -69,6 +69,7 @@ protected:
         ASSERT_NE(handle_, 0);
         ASSERT_EQ(Kelvox_GetLastError(handle_), 0);
         ASSERT_EQ(Kelvox_SetWaitTime(handle_, 1), 1);
+        ASSERT_EQ(Kelvox_SetColorMode(handle_, 8), 1);  // the stored first-run format is 24-bit
     }
     void TearDown() override {
         EXPECT_EQ(Kelvox_Release(handle_), 1);

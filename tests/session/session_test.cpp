@@ -120,7 +120,8 @@ TEST_F(SessionTest, InvalidWindowIsStoredYetRefused) {
 }
 
 TEST_F(SessionTest, FormatSubsampleAndWaitTime) {
-    EXPECT_EQ(Kelvox_GetColorMode(handle_), 8);
+    EXPECT_EQ(Kelvox_GetColorMode(handle_), 24);  // the stored first-run format
+    EXPECT_EQ(Kelvox_GetWaitTime(handle_), 1);
     EXPECT_EQ(Kelvox_SetColorMode(handle_, 16), 1);  // only the 8- and 24-bit capabilities are asked
     EXPECT_EQ(Kelvox_GetColorMode(handle_), 16);
     EXPECT_EQ(Kelvox_SetColorMode(handle_, 64), 1);

@@ -22,6 +22,7 @@ struct Api {
     KELVOX_EXPORT(Kelvox_GetLastError);
     KELVOX_EXPORT(Kelvox_SetCaptureWindowEx);
     KELVOX_EXPORT(Kelvox_SetWaitTime);
+    KELVOX_EXPORT(Kelvox_SetColorMode);
     KELVOX_EXPORT(Kelvox_Capture);
     KELVOX_EXPORT(Kelvox_StartPreview);
     KELVOX_EXPORT(Kelvox_CallBackPreview);
@@ -77,6 +78,7 @@ protected:
         handle_ = api_.Kelvox_Initialize(notify_);
         ASSERT_NE(handle_, 0);
         ASSERT_EQ(api_.Kelvox_SetWaitTime(handle_, 1), 1);
+        ASSERT_EQ(api_.Kelvox_SetColorMode(handle_, 8), 1);  // the stored first-run format is 24-bit
         ASSERT_EQ(api_.Kelvox_SetCaptureWindowEx(handle_, 1920, 0, 333, 1200, 20, 100), 1);  // stride 336
     }
     void TearDown() override {

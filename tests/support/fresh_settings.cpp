@@ -1,0 +1,44 @@
+// Every test starts without stored camera settings: the library keeps them per user, so one
+// test (or an earlier run) would otherwise hand its settings to the next.
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+void ClearStoredSettings() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quorin\\DizoruDu403Z5Avo"); }
+#else
+// A store of this process's own, removed again at exit (kept on the heap: it must outlive the
+// static destructors that run before the exit handler).
+const std::string& StoreDirectory() {
+    static const std::string* dir = [] {
+        char pattern[] = "/tmp/kelvox-settings-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        auto* d = new std::string(made ? made : "/tmp");
+        setenv("XDG_CONFIG_HOME", d->c_str(), 1);
+        if (made) std::atexit([] { std::system(("rm -rf '" + StoreDirectory() + "'").c_str()); });
+        return d;
+    }();
+    return *dir;
+}
+void ClearStoredSettings() { unlink((StoreDirectory() + "/kelvox/registry.reg").c_str()); }
+#endif
+
+class FreshSettings : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { ClearStoredSettings(); }
+};
+
+const bool installed = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new FreshSettings);
+    return true;
+}();
+
+}  // namespace
