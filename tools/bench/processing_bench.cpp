@@ -124,6 +124,9 @@ void Pipelines() {
         }
         std::printf("  %2d bits  %6.2f ms  %6.2f ms\n", bits, ms[0], ms[1]);
     }
+    // Back to neutral: the release stores the settings for the next program to open the camera.
+    for (int id : {1, 2, 3, 4, 5, 10}) session->SetFilterValue(id, 0);
+    session->SetFilterValue(11, 100);
     Kelvox_Release(handle);
     KelvoxSim_Detach(camera);
 }
