@@ -1,5 +1,7 @@
-// Still images: the current output picture into a file, on the caller's thread under the frame
-// lock, so a frame being processed never changes it half-way.
+// Still images: the current output picture into a file, on the caller's thread. The frame lock
+// keeps the picture still while it is read.
+#include <cstring>
+
 #include "output/image_writer.h"
 #include "platform/text_convert.h"
 #include "session/session.h"
@@ -17,6 +19,16 @@ int CKelvox::SaveImage(const char* name, int format) {
         lock.unlock();
         RecordError(KELVOX_ERR_NOT_READY);
         return 0;
+    }
+    // JPEG and PNG encoding takes up to seconds at 1920 x 1200; the frame thread must not wait that
+    // long, so those encoders get a copy and the lock goes. The others are about as quick as a copy.
+    if (format >= output::kFormatJpeg100 && format <= output::kFormatPng) {
+        imaging::DibImage copy;
+        if (copy.CreateLike(image)) {
+            std::memcpy(copy.pixels(), image->pixels(), image->size());
+            lock.unlock();
+            return output::SaveImageFile(name, copy, format);
+        }
     }
     // A writer failure reports no error code: the result says it.
     return output::SaveImageFile(name, *image, format);
