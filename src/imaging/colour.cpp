@@ -132,7 +132,7 @@ void LumaFromColour(const Plane& colour, const Plane& grey) {
 
 // ---- hue and saturation ----
 
-void HueSaturation(const Plane& colour, int hue, int saturation) {
+void HueSaturation(const Plane& colour, int hue, int saturation, const PointTable* after) {
     const auto angle = static_cast<uint16_t>(hue * 65536 / 360);
     const int x = (angle * 6) >> 8;
     int m = x % 512;
@@ -142,7 +142,8 @@ void HueSaturation(const Plane& colour, int hue, int saturation) {
     if (a < 0) a += 1530;
     else if (a >= 1530) a -= 1530;
     const int sector_shift = a / 255, fraction_shift = a % 255;
-    Kernels().hue_saturation(colour, sector_shift, fraction_shift, (saturation + 256) * 256);
+    const uint16_t* through = after && after->built() ? after->after_hue() : nullptr;
+    Kernels().hue_saturation(colour, sector_shift, fraction_shift, (saturation + 256) * 256, through);
 }
 
 // ---- point tables ----
@@ -195,6 +196,8 @@ void PointTable::Prepare(const PointStep* steps, int count, bool sixteen_bit) {
         for (int k = 0; k < count; ++k) v = PointValue(steps[k].op, steps[k].setting, v, sixteen_bit);
         table_[i] = static_cast<uint16_t>(v);
     }
+    // The hue pass yields 8-bit components (16-bit ones as k << 8): their 256 entries.
+    for (int k = 0; k < 256; ++k) after_hue_[k] = table_[sixteen_bit ? k << 8 : k];
     std::copy(steps, steps + count, steps_);
     count_ = count;
     sixteen_bit_ = sixteen_bit;

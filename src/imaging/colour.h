@@ -70,10 +70,6 @@ void ApplyGrayBalance(const Plane& raw, int bayer_mode, const GrayBalance& balan
 // picture of the same size.
 void LumaFromColour(const Plane& colour, const Plane& grey);
 
-// Hue (degrees, -360..360) and saturation (-255..255) on a colour picture (3, 4, 6 or 8 bytes per
-// pixel), in the integer arithmetic of the hue tables; 16-bit components are taken >> 8 and the
-// result written << 8.
-void HueSaturation(const Plane& colour, int hue, int saturation);
 
 // Per-component tables for the point adjustments, built once per setting and kept by the caller.
 // Gamma g: T[0] = 0, T[i] = min(M, trunc(pow(i / M, 100 / g) * M)) in double, M = 255 or 65535.
@@ -105,14 +101,24 @@ public:
     // Replaces every component (not the fourth) of the picture by its table entry.
     void Apply(const Plane& picture) const;
     const uint16_t* table() const { return table_; }
+    bool built() const { return built_; }
+    // The entries of the 256 values the hue pass can produce (v, or v << 8 for 16 bits).
+    const uint16_t* after_hue() const { return after_hue_; }
 
 private:
     uint16_t* table_ = nullptr;  // 256 or 65536 entries
+    uint16_t after_hue_[256] = {};
     PointStep steps_[kMaxSteps] = {};
     int count_ = 0;
     bool sixteen_bit_ = false;
     bool built_ = false;
 };
+
+// Hue (degrees, -360..360) and saturation (-255..255) on a colour picture (3, 4, 6 or 8 bytes per
+// pixel), in the integer arithmetic of the hue tables; 16-bit components are taken >> 8 and the
+// result written << 8. A point table given is applied to the result in the same pass (the same
+// bytes as applying it afterwards).
+void HueSaturation(const Plane& colour, int hue, int saturation, const PointTable* after = nullptr);
 
 // The brightness factor t of a setting b (1.0f for 0).
 float BrightnessFactor(int brightness);

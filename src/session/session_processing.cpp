@@ -140,19 +140,21 @@ void CKelvox::ProcessFrame() {
     if (mode >= 2) MakeColour(raw, out);
     const imaging::Plane plane = imaging::PlaneOf(out);
     const bool wide = SixteenBit(mode);
-    if (mode >= 2 && (filters_.hue != 0 || filters_.saturation != 0))
-        imaging::HueSaturation(plane, filters_.hue, filters_.saturation);
-    // Gamma and contrast (and brightness when nothing comes between) as one table, one pass.
+    // Gamma and contrast (and brightness when nothing comes between) as one table, applied in the
+    // hue pass when there is one, else in a pass of its own.
     imaging::PointStep steps[imaging::PointTable::kMaxSteps];
     int count = 0;
     if (filters_.gamma != 100) steps[count++] = {imaging::PointOp::Gamma, filters_.gamma};
     if (filters_.contrast != 0) steps[count++] = {imaging::PointOp::Contrast, filters_.contrast};
     const bool sharpen = filters_.sharpness != 0;
     if (!sharpen && filters_.brightness != 0) steps[count++] = {imaging::PointOp::Brightness, filters_.brightness};
-    if (count > 0) {
-        point_tables_[0].Prepare(steps, count, wide);
-        point_tables_[0].Apply(plane);
+    if (count > 0) point_tables_[0].Prepare(steps, count, wide);
+    const imaging::PointTable* table = count > 0 ? &point_tables_[0] : nullptr;
+    if (mode >= 2 && (filters_.hue != 0 || filters_.saturation != 0)) {
+        imaging::HueSaturation(plane, filters_.hue, filters_.saturation, table);
+        table = nullptr;
     }
+    if (table) table->Apply(plane);
     if (sharpen) {
         // Brightness rides along on the sharpened pixels; the border gets it below.
         imaging::Sharpen(plane, filters_.sharpness, imaging::BrightnessFactor(filters_.brightness));

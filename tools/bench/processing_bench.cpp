@@ -78,7 +78,7 @@ void Kernels() {
         std::printf("  %-28s %6.2f ms\n", name, Milliseconds([&] { restore(); op(); }) - copy);
     };
     timed("hue 30, saturation 40", [&] { kelvox::imaging::HueSaturation(PlaneOf(out24), 30, 40); });
-    timed("hue, baseline", [&] { baseline.hue_saturation(PlaneOf(out24), 0, 100, (40 + 256) * 256); });
+    timed("hue, baseline", [&] { baseline.hue_saturation(PlaneOf(out24), 0, 100, (40 + 256) * 256, nullptr); });
     kelvox::imaging::PointTable gamma, contrast, brightness;
     gamma.Prepare(kelvox::imaging::PointOp::Gamma, 120, false);
     contrast.Prepare(kelvox::imaging::PointOp::Contrast, 20, false);
@@ -87,6 +87,27 @@ void Kernels() {
     timed("contrast 20", [&] { contrast.Apply(PlaneOf(out24)); });
     timed("sharpness 10", [&] { kelvox::imaging::Sharpen(PlaneOf(out24), 10); });
     timed("brightness 20", [&] { brightness.Apply(PlaneOf(out24)); });
+
+    // The adjustments as the pipeline runs them, per picture format.
+    std::printf("adjustments per picture format (hue+saturation / gamma+contrast table / sharpness+brightness):\n");
+    for (int bits : {24, 32, 48, 64}) {
+        DibImage picture, original;
+        picture.Create(kWidth, kHeight, bits);
+        original.Create(kWidth, kHeight, bits);
+        FillRandom(original, 4, 4);
+        auto reset = [&] { std::memcpy(picture.pixels(), original.pixels(), picture.size()); };
+        const double base = Milliseconds(reset);
+        auto ms = [&](const std::function<void()>& op) { return Milliseconds([&] { reset(); op(); }) - base; };
+        const bool wide = bits >= 48;
+        kelvox::imaging::PointTable table;
+        const kelvox::imaging::PointStep steps[] = {{kelvox::imaging::PointOp::Gamma, 120},
+                                                    {kelvox::imaging::PointOp::Contrast, 20}};
+        table.Prepare(steps, 2, wide);
+        std::printf("  %2d bits  %6.2f ms  %6.2f ms  %6.2f ms\n", bits,
+                    ms([&] { kelvox::imaging::HueSaturation(PlaneOf(picture), 30, 40); }),
+                    ms([&] { table.Apply(PlaneOf(picture)); }),
+                    ms([&] { kelvox::imaging::Sharpen(PlaneOf(picture), 10, kelvox::imaging::BrightnessFactor(20)); }));
+    }
 }
 
 void Pipelines() {
