@@ -9,8 +9,6 @@
 
 namespace {
 
-#define KELVOX_EXPORT(name) decltype(&::name) name = kelvox_test::Export<decltype(&::name)>(#name)
-
 struct Api {
     KELVOX_EXPORT(KelvoxSim_DefaultCamera);
     KELVOX_EXPORT(KelvoxSim_Attach);
@@ -56,6 +54,13 @@ bool WaitFor(HWND window, UINT message, MSG* out, int timeout_ms = 10000) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE);
     }
     return false;
+}
+
+// Removes what is already queued for the window: frames posted before a stop returned.
+void Drain(HWND window) {
+    MSG m;
+    while (PeekMessageA(&m, window, 0, 0, PM_REMOVE)) {
+    }
 }
 
 class DllCapture : public ::testing::Test {
@@ -132,6 +137,7 @@ TEST_F(DllCapture, CallbackPreviewPostsFramesAndShortBufferNotices) {
     for (int r = 0; r < kHeight; ++r) ASSERT_EQ(buffer[r * kStride + 5], (20 + r) % 256) << "row " << r;
 
     // One byte short: each frame is refused with (0, 5) and nothing is copied.
+    Drain(callback_);
     ASSERT_EQ(api_.Kelvox_CallBackPreview(handle_, callback_, buffer.data(), kSize - 1, 1), 1);
     ASSERT_TRUE(WaitFor(callback_, KELVOX_WM_FRAME, &m));
     EXPECT_EQ(m.wParam, 0u);

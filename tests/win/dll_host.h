@@ -21,3 +21,6 @@ Fn Export(const char* name) {
 }
 
 }  // namespace kelvox_test
+
+// A member holding the named export of the DLL, typed as the header declares it.
+#define KELVOX_EXPORT(name) decltype(&::name) name = kelvox_test::Export<decltype(&::name)>(#name)

@@ -12,8 +12,6 @@
 
 namespace {
 
-#define KELVOX_EXPORT(name) decltype(&::name) name = kelvox_test::Export<decltype(&::name)>(#name)
-
 struct Api {
     KELVOX_EXPORT(KelvoxSim_DefaultCamera);
     KELVOX_EXPORT(KelvoxSim_Attach);
