@@ -143,7 +143,7 @@ void HueSaturation(const Plane& colour, int hue, int saturation, const PointTabl
     else if (a >= 1530) a -= 1530;
     const int sector_shift = a / 255, fraction_shift = a % 255;
     const uint16_t* through = after && after->built() ? after->after_hue() : nullptr;
-    Kernels().hue_saturation(colour, sector_shift, fraction_shift, (saturation + 256) * 256, through);
+    Kernels().hue_saturation(colour, sector_shift, fraction_shift, std::clamp(saturation, -255, 255) + 256, through);
 }
 
 // ---- point tables ----

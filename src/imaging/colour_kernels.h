@@ -24,9 +24,9 @@ struct KernelSet {
     void (*demosaic)(const Plane& raw, const Plane& colour, int bayer_mode, int kr, int kb);
     void (*sum_phases)(const Plane& raw, int bayer_mode, uint64_t sums[4], uint64_t counts[4]);
     void (*balance)(const Plane& raw, int bayer_mode, const GrayBalance& balance, int max_value);
-    // saturation_k = (saturation + 256) * 256, the chroma scale of the hue pass; `after`, when
+    // saturation_scale = saturation + 256 (1..511), the chroma scale of the hue pass; `after`, when
     // set, gives the component written for each of the 256 results (a point table folded in).
-    void (*hue_saturation)(const Plane& colour, int sector_shift, int fraction_shift, int saturation_k,
+    void (*hue_saturation)(const Plane& colour, int sector_shift, int fraction_shift, int saturation_scale,
                            const uint16_t* after);
     void (*apply_table)(const Plane& picture, const uint16_t* table, bool sixteen_bit);
     void (*sharpen)(const Plane& picture, int sharpness, float brightness);

@@ -809,13 +809,13 @@ static void ExpectSameBytes(const img::KernelSet& chosen, const img::KernelSet& 
                 chosen.demosaic(PlaneFor(raw), PlaneFor(a), w % 4, 128, 200);
                 other.demosaic(PlaneFor(raw), PlaneFor(b), w % 4, 128, 200);
                 EXPECT_TRUE(SameBytes(a, b)) << "demosaic " << Settings(w, h, colour_bpp, "");
-                chosen.hue_saturation(PlaneFor(a), 1, 100, (40 + 256) * 256, nullptr);
-                other.hue_saturation(PlaneFor(b), 1, 100, (40 + 256) * 256, nullptr);
+                chosen.hue_saturation(PlaneFor(a), 1, 100, 40 + 256, nullptr);
+                other.hue_saturation(PlaneFor(b), 1, 100, 40 + 256, nullptr);
                 EXPECT_TRUE(SameBytes(a, b)) << "hue " << Settings(w, h, colour_bpp, "");
                 img::PointTable gamma;
                 gamma.Prepare(img::PointOp::Gamma, 150, colour_bpp >= 6);
-                chosen.hue_saturation(PlaneFor(a), 4, 7, (-90 + 256) * 256, gamma.after_hue());
-                other.hue_saturation(PlaneFor(b), 4, 7, (-90 + 256) * 256, gamma.after_hue());
+                chosen.hue_saturation(PlaneFor(a), 4, 7, -90 + 256, gamma.after_hue());
+                other.hue_saturation(PlaneFor(b), 4, 7, -90 + 256, gamma.after_hue());
                 EXPECT_TRUE(SameBytes(a, b)) << "hue and table " << Settings(w, h, colour_bpp, "");
                 chosen.sharpen(PlaneFor(a), 17, 1.0f + 300.0f / 255.0f);
                 other.sharpen(PlaneFor(b), 17, 1.0f + 300.0f / 255.0f);

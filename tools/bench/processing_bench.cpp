@@ -78,7 +78,7 @@ void Kernels() {
         std::printf("  %-28s %6.2f ms\n", name, Milliseconds([&] { restore(); op(); }) - copy);
     };
     timed("hue 30, saturation 40", [&] { kelvox::imaging::HueSaturation(PlaneOf(out24), 30, 40); });
-    timed("hue, baseline", [&] { baseline.hue_saturation(PlaneOf(out24), 0, 100, (40 + 256) * 256, nullptr); });
+    timed("hue, baseline", [&] { baseline.hue_saturation(PlaneOf(out24), 0, 100, 40 + 256, nullptr); });
     kelvox::imaging::PointTable gamma, contrast, brightness;
     gamma.Prepare(kelvox::imaging::PointOp::Gamma, 120, false);
     contrast.Prepare(kelvox::imaging::PointOp::Contrast, 20, false);
