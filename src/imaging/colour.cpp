@@ -92,10 +92,34 @@ BayerGains MeasureWhiteBalance(const Plane& raw, int bayer_mode) {
 
 // ---- demosaic ----
 
-void Demosaic(const Plane& raw, const Plane& colour, int bayer_mode, int red_gain, int blue_gain) {
+namespace {
+
+HueStep StepOf(int hue, int saturation, const PointTable* after) {
+    const auto angle = static_cast<uint16_t>(hue * 65536 / 360);
+    const int x = (angle * 6) >> 8;
+    int m = x % 512;
+    if (m >= 256) m -= 512;
+    const int b = ((x + 256) >> 9) % 3;
+    int a = m + 510 * b;
+    if (a < 0) a += 1530;
+    else if (a >= 1530) a -= 1530;
+    HueStep step;
+    step.sector_shift = a / 255;
+    step.fraction_shift = a % 255;
+    step.saturation_scale = std::clamp(saturation, -255, 255) + 256;
+    step.after = after && after->built() ? after->after_hue() : nullptr;
+    return step;
+}
+
+}  // namespace
+
+void Demosaic(const Plane& raw, const Plane& colour, int bayer_mode, int red_gain, int blue_gain,
+              const HueAdjustment* hue) {
     if (!raw.pixels || !colour.pixels || raw.width != colour.width || raw.height != colour.height) return;
     const int kr = static_cast<int>(red_gain * 1.28), kb = static_cast<int>(blue_gain * 1.28);
-    Kernels().demosaic(raw, colour, bayer_mode & 3, kr, kb);
+    HueStep step;
+    if (hue) step = StepOf(hue->hue, hue->saturation, hue->after);
+    Kernels().demosaic(raw, colour, bayer_mode & 3, kr, kb, hue ? &step : nullptr);
 }
 
 // ---- grey modes ----
@@ -133,17 +157,7 @@ void LumaFromColour(const Plane& colour, const Plane& grey) {
 // ---- hue and saturation ----
 
 void HueSaturation(const Plane& colour, int hue, int saturation, const PointTable* after) {
-    const auto angle = static_cast<uint16_t>(hue * 65536 / 360);
-    const int x = (angle * 6) >> 8;
-    int m = x % 512;
-    if (m >= 256) m -= 512;
-    const int b = ((x + 256) >> 9) % 3;
-    int a = m + 510 * b;
-    if (a < 0) a += 1530;
-    else if (a >= 1530) a -= 1530;
-    const int sector_shift = a / 255, fraction_shift = a % 255;
-    const uint16_t* through = after && after->built() ? after->after_hue() : nullptr;
-    Kernels().hue_saturation(colour, sector_shift, fraction_shift, std::clamp(saturation, -255, 255) + 256, through);
+    Kernels().hue_saturation(colour, StepOf(hue, saturation, after));
 }
 
 // ---- point tables ----

@@ -19,15 +19,21 @@ inline T* MutableRowOf(const Plane& p, int y) {
     return reinterpret_cast<T*>(p.pixels + static_cast<size_t>(y) * p.stride);
 }
 
+// The hue pass in the terms of the kernels: saturation_scale = saturation + 256 (1..511), the
+// chroma scale; `after`, when set, gives the component written for each of the 256 results (a
+// point table folded in).
+struct HueStep {
+    int sector_shift = 0, fraction_shift = 0, saturation_scale = 256;
+    const uint16_t* after = nullptr;
+};
+
 struct KernelSet {
     void (*sum_colours)(const Plane& raw, int bayer_mode, uint64_t sums[3], uint64_t counts[3]);
-    void (*demosaic)(const Plane& raw, const Plane& colour, int bayer_mode, int kr, int kb);
+    // With a hue step, each demosaiced row goes through the hue pass before it is stored.
+    void (*demosaic)(const Plane& raw, const Plane& colour, int bayer_mode, int kr, int kb, const HueStep* hue);
     void (*sum_phases)(const Plane& raw, int bayer_mode, uint64_t sums[4], uint64_t counts[4]);
     void (*balance)(const Plane& raw, int bayer_mode, const GrayBalance& balance, int max_value);
-    // saturation_scale = saturation + 256 (1..511), the chroma scale of the hue pass; `after`, when
-    // set, gives the component written for each of the 256 results (a point table folded in).
-    void (*hue_saturation)(const Plane& colour, int sector_shift, int fraction_shift, int saturation_scale,
-                           const uint16_t* after);
+    void (*hue_saturation)(const Plane& colour, const HueStep& hue);
     void (*apply_table)(const Plane& picture, const uint16_t* table, bool sixteen_bit);
     void (*sharpen)(const Plane& picture, int sharpness, float brightness);
     const char* name;

@@ -88,7 +88,7 @@ int CKelvox::MeasureAutoExposure(imaging::DibImage& raw) {
 }
 
 // White balance (when automatic) and demosaic of a raw picture into a colour picture.
-void CKelvox::MakeColour(imaging::DibImage& raw, imaging::DibImage& colour) {
+void CKelvox::MakeColour(imaging::DibImage& raw, imaging::DibImage& colour, const imaging::HueAdjustment* hue) {
     const int bayer = imaging::AdjustBayerMode(filters_.bayer_mode, settings_.mirror_v, settings_.mirror_h);
     const imaging::Plane raw_plane = imaging::PlaneOf(raw);
     if (filters_.bayer_auto) {
@@ -99,7 +99,7 @@ void CKelvox::MakeColour(imaging::DibImage& raw, imaging::DibImage& colour) {
         if (filters_.bayer_auto_once && filters_.bayer_auto_once_companion)
             filters_.bayer_auto = filters_.bayer_auto_once = filters_.bayer_auto_once_companion = 0;
     }
-    imaging::Demosaic(raw_plane, imaging::PlaneOf(colour), bayer, filters_.bayer_red, filters_.bayer_blue);
+    imaging::Demosaic(raw_plane, imaging::PlaneOf(colour), bayer, filters_.bayer_red, filters_.bayer_blue, hue);
 }
 
 void CKelvox::ProcessGrey(imaging::DibImage& raw, int mode) {
@@ -137,11 +137,10 @@ void CKelvox::ProcessFrame() {
     const bool mirror_v = settings_.mirror_v && !device_->IsMirrorVSupported();
     if (mirror_h || mirror_v) MirrorInPlace(raw, mirror_h, mirror_v);
     imaging::DibImage& out = *pictures_[mode];
-    if (mode >= 2) MakeColour(raw, out);
-    const imaging::Plane plane = imaging::PlaneOf(out);
     const bool wide = SixteenBit(mode);
     // Gamma and contrast (and brightness when nothing comes between) as one table, applied in the
-    // hue pass when there is one, else in a pass of its own.
+    // hue pass when there is one, else in a pass of its own. The hue pass runs on each row as the
+    // demosaic makes it.
     imaging::PointStep steps[imaging::PointTable::kMaxSteps];
     int count = 0;
     if (filters_.gamma != 100) steps[count++] = {imaging::PointOp::Gamma, filters_.gamma};
@@ -150,10 +149,16 @@ void CKelvox::ProcessFrame() {
     if (!sharpen && filters_.brightness != 0) steps[count++] = {imaging::PointOp::Brightness, filters_.brightness};
     if (count > 0) point_tables_[0].Prepare(steps, count, wide);
     const imaging::PointTable* table = count > 0 ? &point_tables_[0] : nullptr;
-    if (mode >= 2 && (filters_.hue != 0 || filters_.saturation != 0)) {
-        imaging::HueSaturation(plane, filters_.hue, filters_.saturation, table);
-        table = nullptr;
+    if (mode >= 2) {
+        if (filters_.hue != 0 || filters_.saturation != 0) {
+            const imaging::HueAdjustment hue{filters_.hue, filters_.saturation, table};
+            MakeColour(raw, out, &hue);
+            table = nullptr;
+        } else {
+            MakeColour(raw, out);
+        }
     }
+    const imaging::Plane plane = imaging::PlaneOf(out);
     if (table) table->Apply(plane);
     if (sharpen) {
         // Brightness rides along on the sharpened pixels; the border gets it below.

@@ -700,6 +700,33 @@ TEST(ColourKernelsMatchReference, HueSaturation) {
             }
 }
 
+TEST(ColourKernelsMatchReference, HueSaturationOnDemosaicedRows) {
+    // Each row through the hue pass (and a folded table) as the demosaic makes it: the bytes of
+    // the demosaic followed by the whole-picture passes, borders included.
+    std::mt19937 rng(109);
+    for (auto [w, h] : kSizes)
+        for (int colour_bpp : {3, 4, 6, 8}) {
+            const bool wide = colour_bpp >= 6;
+            const int mode = Uniform(rng, 0, 3), hue = Uniform(rng, -360, 360),
+                      saturation = Uniform(rng, -255, 255), gamma = Uniform(rng, 1, 200);
+            SCOPED_TRACE(Settings(w, h, colour_bpp, "hue " + std::to_string(hue) + " saturation " +
+                                                        std::to_string(saturation) + " gamma " + std::to_string(gamma)));
+            ref::Picture raw = RandomPicture(rng, w, h, wide ? 2 : 1);
+            img::PointTable table;
+            table.Prepare(img::PointOp::Gamma, gamma, wide);
+            for (const img::PointTable* after : {static_cast<const img::PointTable*>(nullptr), static_cast<const img::PointTable*>(&table)}) {
+                ref::Picture fast = RandomPicture(rng, w, h, colour_bpp);
+                ref::Picture plain = fast;
+                const img::HueAdjustment adjustment{hue, saturation, after};
+                img::Demosaic(PlaneFor(raw), PlaneFor(fast), mode, 300, 90, &adjustment);
+                ref::Demosaic(raw, plain, mode, 300, 90);
+                ref::HueSaturation(plain, hue, saturation);
+                if (after) ref::ApplyTable(plain, ref::GammaTable(gamma, wide));
+                ASSERT_TRUE(SameBytes(plain, fast)) << (after ? "with" : "without") << " table";
+            }
+        }
+}
+
 TEST(ColourKernelsMatchReference, EveryHueAndSaturation) {
     // All 256 levels of each component appear; the saturation changes from call to call, so
     // cached tables must follow it.
@@ -830,16 +857,20 @@ static void ExpectSameBytes(const img::KernelSet& chosen, const img::KernelSet& 
             ref::Picture raw = RandomPicture(rng, w, h, bpp);
             for (int colour_bpp : bpp == 1 ? std::vector{3, 4} : std::vector{6, 8}) {
                 ref::Picture a = RandomPicture(rng, w, h, colour_bpp), b = a;
-                chosen.demosaic(PlaneFor(raw), PlaneFor(a), w % 4, 128, 200);
-                other.demosaic(PlaneFor(raw), PlaneFor(b), w % 4, 128, 200);
-                EXPECT_TRUE(SameBytes(a, b)) << "demosaic " << Settings(w, h, colour_bpp, "");
-                chosen.hue_saturation(PlaneFor(a), 1, 100, 40 + 256, nullptr);
-                other.hue_saturation(PlaneFor(b), 1, 100, 40 + 256, nullptr);
-                EXPECT_TRUE(SameBytes(a, b)) << "hue " << Settings(w, h, colour_bpp, "");
                 img::PointTable gamma;
                 gamma.Prepare(img::PointOp::Gamma, 150, colour_bpp >= 6);
-                chosen.hue_saturation(PlaneFor(a), 4, 7, -90 + 256, gamma.after_hue());
-                other.hue_saturation(PlaneFor(b), 4, 7, -90 + 256, gamma.after_hue());
+                const img::HueStep with_table{4, 7, -90 + 256, gamma.after_hue()};
+                chosen.demosaic(PlaneFor(raw), PlaneFor(a), w % 4, 128, 200, &with_table);
+                other.demosaic(PlaneFor(raw), PlaneFor(b), w % 4, 128, 200, &with_table);
+                EXPECT_TRUE(SameBytes(a, b)) << "demosaic with hue " << Settings(w, h, colour_bpp, "");
+                chosen.demosaic(PlaneFor(raw), PlaneFor(a), w % 4, 128, 200, nullptr);
+                other.demosaic(PlaneFor(raw), PlaneFor(b), w % 4, 128, 200, nullptr);
+                EXPECT_TRUE(SameBytes(a, b)) << "demosaic " << Settings(w, h, colour_bpp, "");
+                chosen.hue_saturation(PlaneFor(a), {1, 100, 40 + 256, nullptr});
+                other.hue_saturation(PlaneFor(b), {1, 100, 40 + 256, nullptr});
+                EXPECT_TRUE(SameBytes(a, b)) << "hue " << Settings(w, h, colour_bpp, "");
+                chosen.hue_saturation(PlaneFor(a), with_table);
+                other.hue_saturation(PlaneFor(b), with_table);
                 EXPECT_TRUE(SameBytes(a, b)) << "hue and table " << Settings(w, h, colour_bpp, "");
                 chosen.sharpen(PlaneFor(a), 17, 1.0f + 300.0f / 255.0f);
                 other.sharpen(PlaneFor(b), 17, 1.0f + 300.0f / 255.0f);

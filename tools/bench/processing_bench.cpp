@@ -62,12 +62,15 @@ void Kernels() {
                 Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100); }));
     std::printf("  demosaic 16 -> 48 bits       %6.2f ms\n",
                 Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 100, 100); }));
+    const kelvox::imaging::HueAdjustment hue{30, 40, nullptr};
+    std::printf("  demosaic 8 -> 24 with hue    %6.2f ms\n",
+                Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100, &hue); }));
     const kelvox::imaging::KernelSet& baseline = kelvox::imaging::generic::kKernels;
     std::printf("  (kernels for this processor: %s)\n", kelvox::imaging::Kernels().name);
     std::printf("  demosaic 8 -> 24, baseline   %6.2f ms\n",
-                Milliseconds([&] { baseline.demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 128, 128); }));
+                Milliseconds([&] { baseline.demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 128, 128, nullptr); }));
     std::printf("  demosaic 16 -> 48, baseline  %6.2f ms\n",
-                Milliseconds([&] { baseline.demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 128, 128); }));
+                Milliseconds([&] { baseline.demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 128, 128, nullptr); }));
     std::printf("  white balance (8-bit raw)    %6.2f ms\n",
                 Milliseconds([&] { kelvox::imaging::MeasureWhiteBalance(PlaneOf(raw8), 2); }));
     FillRandom(out24, 3);
@@ -78,7 +81,7 @@ void Kernels() {
         std::printf("  %-28s %6.2f ms\n", name, Milliseconds([&] { restore(); op(); }) - copy);
     };
     timed("hue 30, saturation 40", [&] { kelvox::imaging::HueSaturation(PlaneOf(out24), 30, 40); });
-    timed("hue, baseline", [&] { baseline.hue_saturation(PlaneOf(out24), 0, 100, 40 + 256, nullptr); });
+    timed("hue, baseline", [&] { baseline.hue_saturation(PlaneOf(out24), {0, 100, 40 + 256, nullptr}); });
     kelvox::imaging::PointTable gamma, contrast, brightness;
     gamma.Prepare(kelvox::imaging::PointOp::Gamma, 120, false);
     contrast.Prepare(kelvox::imaging::PointOp::Contrast, 20, false);
