@@ -611,6 +611,23 @@ TEST(ColourKernelsMatchReference, WhiteBalance) {
                 }
 }
 
+TEST(ColourKernelsMatchReference, SumsOfVeryWideRows) {
+    // More than 2^16 bright 16-bit samples of one colour in a row: the sums must not wrap.
+    ref::Picture raw(140001, 2, 2);
+    for (int x = 0; x < raw.width; ++x) {
+        raw.Set(0, x, 0, x % 2 ? 30000 : 65535);
+        raw.Set(1, x, 0, x % 2 ? 1000 : 65000);
+    }
+    const img::BayerGains g = img::MeasureWhiteBalance(PlaneFor(raw), 1);
+    const ref::Gains r = ref::MeasureWhiteBalance(raw, 1);
+    EXPECT_EQ(std::tuple(g.red, g.green, g.blue), std::tuple(r.red, r.green, r.blue));
+    img::GrayBalance fast;
+    ref::GrayBalance plain;
+    img::MeasureGrayGains(PlaneFor(raw), 1, &fast);
+    ref::MeasureGrayGains(raw, 1, plain);
+    EXPECT_EQ(std::vector<int>(fast.gain, fast.gain + 4), std::vector<int>(plain.gain, plain.gain + 4));
+}
+
 TEST(ColourKernelsMatchReference, GreyGains) {
     std::mt19937 rng(104);
     for (auto [w, h] : kSizes)
