@@ -116,7 +116,10 @@ HueStep StepOf(int hue, int saturation, const PointTable* after) {
 void Demosaic(const Plane& raw, const Plane& colour, int bayer_mode, int red_gain, int blue_gain,
               const HueAdjustment* hue) {
     if (!raw.pixels || !colour.pixels || raw.width != colour.width || raw.height != colour.height) return;
-    const int kr = static_cast<int>(red_gain * 1.28), kb = static_cast<int>(blue_gain * 1.28);
+    // A gain read from stored settings can be anything; past 1599 (factor 2046) the products of
+    // 16-bit sums would overflow, and every sample but the darkest is at the top of the range anyway.
+    auto factor = [](int gain) { return static_cast<int>(std::clamp(gain, 0, 1599) * 1.28); };
+    const int kr = factor(red_gain), kb = factor(blue_gain);
     HueStep step;
     if (hue) step = StepOf(hue->hue, hue->saturation, hue->after);
     Kernels().demosaic(raw, colour, bayer_mode & 3, kr, kb, hue ? &step : nullptr);

@@ -181,6 +181,15 @@ TEST(ColourKernelsKnown, DemosaicGainsAndTheirLimit) {
     ref::Picture bright = BayerField(6, 6, 2, 0, 65535, 65535, 65535);
     for (const ref::Picture& colour : {FastDemosaic(bright, 8, 0, 400, 400), RefDemosaic(bright, 8, 0, 400, 400)})
         for (int c = 0; c < 3; ++c) EXPECT_EQ(colour.Get(3, 3, c), 65535);
+    // Gains from stored settings outside 0..400: negative ones act as 0, huge ones as 1599, whose
+    // products still fit (the sanitizers would see an overflow).
+    std::mt19937 rng(103);
+    for (int raw_bpp : {1, 2}) {
+        const ref::Picture raw = RandomPicture(rng, 37, 9, raw_bpp);
+        const int colour_bpp = 3 * raw_bpp;
+        EXPECT_TRUE(SameBytes(FastDemosaic(raw, colour_bpp, 2, -5, 1 << 30), FastDemosaic(raw, colour_bpp, 2, 0, 1599)));
+        EXPECT_TRUE(SameBytes(FastDemosaic(raw, colour_bpp, 2, 1599, 0), RefDemosaic(raw, colour_bpp, 2, 1599, 0)));
+    }
 }
 
 TEST(ColourKernelsKnown, DemosaicWeightsTheNearestSamples) {
@@ -579,13 +588,16 @@ TEST(ColourKernelsMatchReference, Demosaic) {
 
 TEST(ColourKernelsMatchReference, DemosaicGainSteps) {
     // Every gain once: kr = trunc(gain * 1.28) must agree at each step.
+    // Wide enough for the vector loops of both sample widths.
     std::mt19937 rng(102);
-    ref::Picture raw = RandomPicture(rng, 6, 5, 2);
-    for (int gain = 0; gain <= 400; ++gain) {
-        ref::Picture fast(6, 5, 6), plain(6, 5, 6);
-        img::Demosaic(PlaneFor(raw), PlaneFor(fast), gain % 4, gain, 400 - gain);
-        ref::Demosaic(raw, plain, gain % 4, gain, 400 - gain);
-        ASSERT_TRUE(SameBytes(plain, fast)) << "gain " << gain;
+    for (int raw_bpp : {1, 2}) {
+        ref::Picture raw = RandomPicture(rng, 67, 5, raw_bpp);
+        for (int gain = 0; gain <= 400; ++gain) {
+            ref::Picture fast(67, 5, 3 * raw_bpp), plain(67, 5, 3 * raw_bpp);
+            img::Demosaic(PlaneFor(raw), PlaneFor(fast), gain % 4, gain, 400 - gain);
+            ref::Demosaic(raw, plain, gain % 4, gain, 400 - gain);
+            ASSERT_TRUE(SameBytes(plain, fast)) << "gain " << gain << ", " << 8 * raw_bpp << "-bit";
+        }
     }
 }
 
