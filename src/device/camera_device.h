@@ -232,8 +232,7 @@ private:
     int ring_size_ = 4;
     std::atomic<int> write_index_{0};
     std::atomic<int> read_index_{3};
-    // Frames written since the last hand-over: a whole ring of them brings the write index back
-    // to the read index, which must still count as a new frame.
+    // Frames written since the last hand-over (at most a ring's worth): what WaitFrame reports.
     std::atomic<int> unread_{0};
     void MarkHandedOver(int write_index, int seen);
     int frame_size_ = 0;

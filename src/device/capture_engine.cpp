@@ -328,7 +328,10 @@ int CZizaduR3I5Ziva::CaptureOnce() {
 int CZizaduR3I5Ziva::WaitFrame(uint32_t ms) {
     if (capture_error_.load()) return 1;
     if (!frame_event_open_.load() || !frame_event_.Wait(ms)) return 2;
-    return write_index_.load() != read_index_.load() || unread_.load() >= ring_size_ ? 3 : 2;
+    // Counted, not read off the indexes: before the first hand-over the read index starts at the
+    // ring's last buffer, so three frames bring the write index onto it, and a whole ring after a
+    // hand-over brings it round; both still are new frames.
+    return unread_.load() > 0 ? 3 : 2;
 }
 
 void CZizaduR3I5Ziva::CopyOut(Slot& slot, uint8_t* destination, int top_down) {
