@@ -92,6 +92,9 @@ BayerGains MeasureWhiteBalance(const Plane& raw, int bayer_mode) {
 
 // ---- demosaic ----
 
+// A sharpness from stored settings can be anything; past this its products would overflow.
+constexpr int kSharpnessLimit = 32767;
+
 namespace {
 
 HueStep StepOf(int hue, int saturation, const PointTable* after) {
@@ -114,15 +117,21 @@ HueStep StepOf(int hue, int saturation, const PointTable* after) {
 }  // namespace
 
 void Demosaic(const Plane& raw, const Plane& colour, int bayer_mode, int red_gain, int blue_gain,
-              const HueAdjustment* hue) {
+              const RowAdjustments& after) {
     if (!raw.pixels || !colour.pixels || raw.width != colour.width || raw.height != colour.height) return;
     // A gain read from stored settings can be anything; past 1599 (factor 2046) the products of
     // 16-bit sums would overflow, and every sample but the darkest is at the top of the range anyway.
     auto factor = [](int gain) { return static_cast<int>(std::clamp(gain, 0, 1599) * 1.28); };
     const int kr = factor(red_gain), kb = factor(blue_gain);
-    HueStep step;
-    if (hue) step = StepOf(hue->hue, hue->saturation, hue->after);
-    Kernels().demosaic(raw, colour, bayer_mode & 3, kr, kb, hue ? &step : nullptr);
+    const bool table = after.table && after.table->built();
+    HueStep hue;
+    if (after.hue_pass) hue = StepOf(after.hue, after.saturation, after.table);
+    RowSteps steps;
+    steps.hue = after.hue_pass ? &hue : nullptr;
+    steps.table = table ? after.table->table() : nullptr;
+    steps.sharpness = std::clamp(after.sharpness, -kSharpnessLimit, kSharpnessLimit);
+    steps.brightness = after.brightness;
+    Kernels().demosaic(raw, colour, bayer_mode & 3, kr, kb, steps);
 }
 
 // ---- grey modes ----
@@ -230,7 +239,7 @@ void PointTable::Apply(const Plane& picture) const {
 
 void Sharpen(const Plane& picture, int sharpness, float brightness) {
     if (!picture.pixels) return;
-    Kernels().sharpen(picture, sharpness, brightness);
+    Kernels().sharpen(picture, std::clamp(sharpness, -kSharpnessLimit, kSharpnessLimit), brightness);
 }
 
 // ---- automatic exposure ----

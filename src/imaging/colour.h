@@ -51,14 +51,17 @@ BayerGains MeasureWhiteBalance(const Plane& raw, int bayer_mode);
 // (when negative) or i - 4 (when N or more); a picture smaller than 4 in a direction may still be
 // outside then, and is clamped to 0..N-1.
 class PointTable;
-// A hue pass to run on each demosaiced row before it is stored (the same bytes as HueSaturation
-// on the whole picture afterwards).
-struct HueAdjustment {
+// Adjustments made on each demosaiced row before it is stored: the same bytes as HueSaturation
+// (when hue_pass), then table->Apply, then Sharpen(sharpness, brightness) on the whole picture.
+struct RowAdjustments {
+    bool hue_pass = false;
     int hue = 0, saturation = 0;
-    const PointTable* after = nullptr;
+    const PointTable* table = nullptr;
+    int sharpness = 0;  // 0: none
+    float brightness = 1.0f;
 };
 void Demosaic(const Plane& raw, const Plane& colour, int bayer_mode, int red_gain, int blue_gain,
-              const HueAdjustment* hue = nullptr);
+              const RowAdjustments& after = {});
 
 // Grey-mode phases R1, G1, G2, B1 of the 2 x 2 cell (unadjusted Bayer mode), as array indexes
 // 0 = R1, 1 = G1, 2 = G2, 3 = B1:

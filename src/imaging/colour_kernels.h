@@ -27,10 +27,19 @@ struct HueStep {
     const uint16_t* after = nullptr;
 };
 
+// What happens to each demosaiced row before it is stored, in this order: the hue pass (with its
+// folded table), or else a point table by itself (256 or 65536 entries by depth); then, for
+// sharpness other than 0, sharpening with the brightness factor on the sharpened components.
+struct RowSteps {
+    const HueStep* hue = nullptr;
+    const uint16_t* table = nullptr;
+    int sharpness = 0;
+    float brightness = 1.0f;
+};
+
 struct KernelSet {
     void (*sum_colours)(const Plane& raw, int bayer_mode, uint64_t sums[3], uint64_t counts[3]);
-    // With a hue step, each demosaiced row goes through the hue pass before it is stored.
-    void (*demosaic)(const Plane& raw, const Plane& colour, int bayer_mode, int kr, int kb, const HueStep* hue);
+    void (*demosaic)(const Plane& raw, const Plane& colour, int bayer_mode, int kr, int kb, const RowSteps& steps);
     void (*sum_phases)(const Plane& raw, int bayer_mode, uint64_t sums[4], uint64_t counts[4]);
     void (*balance)(const Plane& raw, int bayer_mode, const GrayBalance& balance, int max_value);
     void (*hue_saturation)(const Plane& colour, const HueStep& hue);

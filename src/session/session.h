@@ -168,7 +168,7 @@ private:
     void PostFrameFailure(int code);
     void CountFrame();
     int MeasureAutoExposure(imaging::DibImage& raw);
-    void MakeColour(imaging::DibImage& raw, imaging::DibImage& colour, const imaging::HueAdjustment* hue = nullptr);
+    void MakeColour(imaging::DibImage& raw, imaging::DibImage& colour, const imaging::RowAdjustments& after = {});
     void ProcessGrey(imaging::DibImage& raw, int mode);
     // False, with error 1 recorded (or only notified), when initialise left no device object.
     bool NeedDevice(bool notify_only = false);

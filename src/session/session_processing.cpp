@@ -88,7 +88,7 @@ int CKelvox::MeasureAutoExposure(imaging::DibImage& raw) {
 }
 
 // White balance (when automatic) and demosaic of a raw picture into a colour picture.
-void CKelvox::MakeColour(imaging::DibImage& raw, imaging::DibImage& colour, const imaging::HueAdjustment* hue) {
+void CKelvox::MakeColour(imaging::DibImage& raw, imaging::DibImage& colour, const imaging::RowAdjustments& after) {
     const int bayer = imaging::AdjustBayerMode(filters_.bayer_mode, settings_.mirror_v, settings_.mirror_h);
     const imaging::Plane raw_plane = imaging::PlaneOf(raw);
     if (filters_.bayer_auto) {
@@ -99,7 +99,7 @@ void CKelvox::MakeColour(imaging::DibImage& raw, imaging::DibImage& colour, cons
         if (filters_.bayer_auto_once && filters_.bayer_auto_once_companion)
             filters_.bayer_auto = filters_.bayer_auto_once = filters_.bayer_auto_once_companion = 0;
     }
-    imaging::Demosaic(raw_plane, imaging::PlaneOf(colour), bayer, filters_.bayer_red, filters_.bayer_blue, hue);
+    imaging::Demosaic(raw_plane, imaging::PlaneOf(colour), bayer, filters_.bayer_red, filters_.bayer_blue, after);
 }
 
 void CKelvox::ProcessGrey(imaging::DibImage& raw, int mode) {
@@ -138,9 +138,8 @@ void CKelvox::ProcessFrame() {
     if (mirror_h || mirror_v) MirrorInPlace(raw, mirror_h, mirror_v);
     imaging::DibImage& out = *pictures_[mode];
     const bool wide = SixteenBit(mode);
-    // Gamma and contrast (and brightness when nothing comes between) as one table, applied in the
-    // hue pass when there is one, else in a pass of its own. The hue pass runs on each row as the
-    // demosaic makes it.
+    // Gamma and contrast (and brightness when nothing comes between) as one table. In the colour
+    // modes the hue pass, the table and sharpening run on each row as the demosaic makes it.
     imaging::PointStep steps[imaging::PointTable::kMaxSteps];
     int count = 0;
     if (filters_.gamma != 100) steps[count++] = {imaging::PointOp::Gamma, filters_.gamma};
@@ -149,24 +148,25 @@ void CKelvox::ProcessFrame() {
     if (!sharpen && filters_.brightness != 0) steps[count++] = {imaging::PointOp::Brightness, filters_.brightness};
     if (count > 0) point_tables_[0].Prepare(steps, count, wide);
     const imaging::PointTable* table = count > 0 ? &point_tables_[0] : nullptr;
-    if (mode >= 2) {
-        if (filters_.hue != 0 || filters_.saturation != 0) {
-            const imaging::HueAdjustment hue{filters_.hue, filters_.saturation, table};
-            MakeColour(raw, out, &hue);
-            table = nullptr;
-        } else {
-            MakeColour(raw, out);
-        }
-    }
+    // Brightness rides along on the sharpened pixels; the border gets it below.
+    const float brightness = imaging::BrightnessFactor(filters_.brightness);
     const imaging::Plane plane = imaging::PlaneOf(out);
-    if (table) table->Apply(plane);
-    if (sharpen) {
-        // Brightness rides along on the sharpened pixels; the border gets it below.
-        imaging::Sharpen(plane, filters_.sharpness, imaging::BrightnessFactor(filters_.brightness));
-        if (filters_.brightness != 0) {
-            point_tables_[1].Prepare(imaging::PointOp::Brightness, filters_.brightness, wide);
-            ApplyToFrame(point_tables_[1], plane, 2);
-        }
+    if (mode >= 2) {
+        imaging::RowAdjustments after;
+        after.hue_pass = filters_.hue != 0 || filters_.saturation != 0;
+        after.hue = filters_.hue;
+        after.saturation = filters_.saturation;
+        after.table = table;
+        after.sharpness = filters_.sharpness;
+        after.brightness = brightness;
+        MakeColour(raw, out, after);
+    } else {
+        if (table) table->Apply(plane);
+        if (sharpen) imaging::Sharpen(plane, filters_.sharpness, brightness);
+    }
+    if (sharpen && filters_.brightness != 0) {
+        point_tables_[1].Prepare(imaging::PointOp::Brightness, filters_.brightness, wide);
+        ApplyToFrame(point_tables_[1], plane, 2);
     }
 }
 

@@ -501,6 +501,28 @@ TEST(ColourKernelsKnown, PointTablesApplyToEveryComponentButTheFourth) {
     EXPECT_EQ(eight.Get(0, 0, 3), 4);
 }
 
+TEST(ColourKernelsKnown, SharpnessFromStoredSettingsIsBounded) {
+    // Stored settings can hold any sharpness; beyond +-32767 it acts as the bound, whose products
+    // still fit (the sanitizers would see an overflow), on the picture and on demosaiced rows.
+    std::mt19937 rng(111);
+    for (int bpp : {3, 6}) {
+        const ref::Picture source = RandomPicture(rng, 9, 8, bpp);
+        for (int huge : {1 << 30, -(1 << 30)}) {
+            ref::Picture a = source, b = source;
+            img::Sharpen(PlaneFor(a), huge);
+            img::Sharpen(PlaneFor(b), huge > 0 ? 32767 : -32767);
+            EXPECT_TRUE(SameBytes(b, a));
+            ref::Picture raw = RandomPicture(rng, 9, 8, bpp / 3), fused(9, 8, bpp), passes(9, 8, bpp);
+            img::RowAdjustments after;
+            after.sharpness = huge;
+            img::Demosaic(PlaneFor(raw), PlaneFor(fused), 1, 100, 100, after);
+            img::Demosaic(PlaneFor(raw), PlaneFor(passes), 1, 100, 100);
+            img::Sharpen(PlaneFor(passes), huge);
+            EXPECT_TRUE(SameBytes(passes, fused));
+        }
+    }
+}
+
 TEST(ColourKernelsKnown, SharpenKeepsTheBorderAndTruncatesTowardsZero) {
     // Flat 100 with one 200 at (5, 5). Every 4 x 4 block holding it sums to 1700, blur 106.
     for (int bpp : {1, 3}) {
@@ -746,14 +768,57 @@ TEST(ColourKernelsMatchReference, HueSaturationOnDemosaicedRows) {
             for (const img::PointTable* after : {static_cast<const img::PointTable*>(nullptr), static_cast<const img::PointTable*>(&table)}) {
                 ref::Picture fast = RandomPicture(rng, w, h, colour_bpp);
                 ref::Picture plain = fast;
-                const img::HueAdjustment adjustment{hue, saturation, after};
-                img::Demosaic(PlaneFor(raw), PlaneFor(fast), mode, 300, 90, &adjustment);
+                img::RowAdjustments adjustment;
+                adjustment.hue_pass = true;
+                adjustment.hue = hue;
+                adjustment.saturation = saturation;
+                adjustment.table = after;
+                img::Demosaic(PlaneFor(raw), PlaneFor(fast), mode, 300, 90, adjustment);
                 ref::Demosaic(raw, plain, mode, 300, 90);
                 ref::HueSaturation(plain, hue, saturation);
                 if (after) ref::ApplyTable(plain, ref::GammaTable(gamma, wide));
                 ASSERT_TRUE(SameBytes(plain, fast)) << (after ? "with" : "without") << " table";
             }
         }
+}
+
+TEST(ColourKernelsMatchReference, SharpeningOnDemosaicedRows) {
+    // Sharpening (after the hue pass or a table by itself) as the demosaic makes each row: the
+    // bytes of the whole-picture passes one after the other, the untouched fourth component too.
+    std::mt19937 rng(110);
+    std::vector<std::pair<int, int>> sizes(std::begin(kSizes), std::end(kSizes));
+    sizes.insert(sizes.end(), {{5, 5}, {6, 5}, {5, 6}, {70, 9}});
+    for (auto [w, h] : sizes)
+        for (int colour_bpp : {3, 4, 6, 8})
+            for (int round = 0; round < 3; ++round) {
+                const bool wide = colour_bpp >= 6;
+                img::RowAdjustments after;
+                after.hue_pass = round != 1;
+                after.hue = Uniform(rng, -360, 360);
+                after.saturation = Uniform(rng, -255, 255);
+                after.sharpness = round == 2 ? 35 : Uniform(rng, 1, 30);  // 35: past the sixteen-lane span
+                // Brightness factors with and without an exact 8-bit integer form, and none.
+                const float brightness[] = {1.0f, img::BrightnessFactor(Uniform(rng, -255, 255)), 0.3f};
+                after.brightness = brightness[Uniform(rng, 0, 2)];
+                img::PointTable table;
+                table.Prepare(img::PointOp::Gamma, Uniform(rng, 1, 200), wide);
+                after.table = Uniform(rng, 0, 1) ? &table : nullptr;
+                const int mode = Uniform(rng, 0, 3);
+                SCOPED_TRACE(Settings(w, h, colour_bpp,
+                                      "hue pass " + std::to_string(after.hue_pass) + " sharpness " +
+                                          std::to_string(after.sharpness) + " brightness " +
+                                          std::to_string(after.brightness) + " table " + std::to_string(!!after.table)));
+                const ref::Picture raw = RandomPicture(rng, w, h, wide ? 2 : 1);
+                ref::Picture fused = RandomPicture(rng, w, h, colour_bpp);
+                ref::Picture passes = fused;
+                ref::Picture source = raw;
+                img::Demosaic(PlaneFor(source), PlaneFor(fused), mode, 150, 250, after);
+                img::Demosaic(PlaneFor(source), PlaneFor(passes), mode, 150, 250);
+                if (after.hue_pass) img::HueSaturation(PlaneFor(passes), after.hue, after.saturation, after.table);
+                else if (after.table) after.table->Apply(PlaneFor(passes));
+                img::Sharpen(PlaneFor(passes), after.sharpness, after.brightness);
+                ASSERT_TRUE(SameBytes(passes, fused));
+            }
 }
 
 TEST(ColourKernelsMatchReference, EveryHueAndSaturation) {
@@ -889,12 +954,15 @@ static void ExpectSameBytes(const img::KernelSet& chosen, const img::KernelSet& 
                 img::PointTable gamma;
                 gamma.Prepare(img::PointOp::Gamma, 150, colour_bpp >= 6);
                 const img::HueStep with_table{4, 7, -90 + 256, gamma.after_hue()};
-                chosen.demosaic(PlaneFor(raw), PlaneFor(a), w % 4, 128, 200, &with_table);
-                other.demosaic(PlaneFor(raw), PlaneFor(b), w % 4, 128, 200, &with_table);
-                EXPECT_TRUE(SameBytes(a, b)) << "demosaic with hue " << Settings(w, h, colour_bpp, "");
-                chosen.demosaic(PlaneFor(raw), PlaneFor(a), w % 4, 128, 200, nullptr);
-                other.demosaic(PlaneFor(raw), PlaneFor(b), w % 4, 128, 200, nullptr);
-                EXPECT_TRUE(SameBytes(a, b)) << "demosaic " << Settings(w, h, colour_bpp, "");
+                const img::RowSteps hue_steps{&with_table, nullptr, 0, 1.0f};
+                const img::RowSteps sharpen_steps{nullptr, gamma.table(), 23, 1.0f + 300.0f / 255.0f};
+                const img::RowSteps all_steps{&with_table, nullptr, 9, 0.5f};
+                for (const img::RowSteps& steps : {img::RowSteps{}, hue_steps, sharpen_steps, all_steps}) {
+                    chosen.demosaic(PlaneFor(raw), PlaneFor(a), w % 4, 128, 200, steps);
+                    other.demosaic(PlaneFor(raw), PlaneFor(b), w % 4, 128, 200, steps);
+                    EXPECT_TRUE(SameBytes(a, b)) << "demosaic, hue " << (steps.hue != nullptr) << " sharpness "
+                                                 << steps.sharpness << " " << Settings(w, h, colour_bpp, "");
+                }
                 chosen.hue_saturation(PlaneFor(a), {1, 100, 40 + 256, nullptr});
                 other.hue_saturation(PlaneFor(b), {1, 100, 40 + 256, nullptr});
                 EXPECT_TRUE(SameBytes(a, b)) << "hue " << Settings(w, h, colour_bpp, "");

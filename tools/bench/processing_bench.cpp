@@ -62,15 +62,18 @@ void Kernels() {
                 Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100); }));
     std::printf("  demosaic 16 -> 48 bits       %6.2f ms\n",
                 Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 100, 100); }));
-    const kelvox::imaging::HueAdjustment hue{30, 40, nullptr};
+    kelvox::imaging::RowAdjustments hue;
+    hue.hue_pass = true;
+    hue.hue = 30;
+    hue.saturation = 40;
     std::printf("  demosaic 8 -> 24 with hue    %6.2f ms\n",
-                Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100, &hue); }));
+                Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100, hue); }));
     const kelvox::imaging::KernelSet& baseline = kelvox::imaging::generic::kKernels;
     std::printf("  (kernels for this processor: %s)\n", kelvox::imaging::Kernels().name);
     std::printf("  demosaic 8 -> 24, baseline   %6.2f ms\n",
-                Milliseconds([&] { baseline.demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 128, 128, nullptr); }));
+                Milliseconds([&] { baseline.demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 128, 128, {}); }));
     std::printf("  demosaic 16 -> 48, baseline  %6.2f ms\n",
-                Milliseconds([&] { baseline.demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 128, 128, nullptr); }));
+                Milliseconds([&] { baseline.demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 128, 128, {}); }));
     std::printf("  white balance (8-bit raw)    %6.2f ms\n",
                 Milliseconds([&] { kelvox::imaging::MeasureWhiteBalance(PlaneOf(raw8), 2); }));
     FillRandom(out24, 3);
