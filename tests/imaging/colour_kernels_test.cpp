@@ -783,17 +783,18 @@ TEST(ColourKernelsMatchReference, HueSaturationOnDemosaicedRows) {
 }
 
 TEST(ColourKernelsMatchReference, SharpeningOnDemosaicedRows) {
-    // Sharpening (after the hue pass or a table by itself) as the demosaic makes each row: the
-    // bytes of the whole-picture passes one after the other, the untouched fourth component too.
+    // Sharpening (after the hue pass or a table by itself) as the demosaic makes each row, and a
+    // table by itself without sharpening: the bytes of the whole-picture passes one after the
+    // other, the untouched fourth component too.
     std::mt19937 rng(110);
     std::vector<std::pair<int, int>> sizes(std::begin(kSizes), std::end(kSizes));
     sizes.insert(sizes.end(), {{5, 5}, {6, 5}, {5, 6}, {70, 9}});
     for (auto [w, h] : sizes)
         for (int colour_bpp : {3, 4, 6, 8})
-            for (int round = 0; round < 3; ++round) {
+            for (int round = 0; round < 4; ++round) {
                 const bool wide = colour_bpp >= 6;
                 img::RowAdjustments after;
-                after.hue_pass = round != 1;
+                after.hue_pass = round == 0 || round == 2;
                 after.hue = Uniform(rng, -360, 360);
                 after.saturation = Uniform(rng, -255, 255);
                 after.sharpness = round == 2 ? 35 : Uniform(rng, 1, 30);  // 35: past the sixteen-lane span
@@ -802,7 +803,8 @@ TEST(ColourKernelsMatchReference, SharpeningOnDemosaicedRows) {
                 after.brightness = brightness[Uniform(rng, 0, 2)];
                 img::PointTable table;
                 table.Prepare(img::PointOp::Gamma, Uniform(rng, 1, 200), wide);
-                after.table = Uniform(rng, 0, 1) ? &table : nullptr;
+                after.table = round == 3 || Uniform(rng, 0, 1) ? &table : nullptr;
+                if (round == 3) after.sharpness = 0;
                 const int mode = Uniform(rng, 0, 3);
                 SCOPED_TRACE(Settings(w, h, colour_bpp,
                                       "hue pass " + std::to_string(after.hue_pass) + " sharpness " +
@@ -816,7 +818,7 @@ TEST(ColourKernelsMatchReference, SharpeningOnDemosaicedRows) {
                 img::Demosaic(PlaneFor(source), PlaneFor(passes), mode, 150, 250);
                 if (after.hue_pass) img::HueSaturation(PlaneFor(passes), after.hue, after.saturation, after.table);
                 else if (after.table) after.table->Apply(PlaneFor(passes));
-                img::Sharpen(PlaneFor(passes), after.sharpness, after.brightness);
+                if (after.sharpness) img::Sharpen(PlaneFor(passes), after.sharpness, after.brightness);
                 ASSERT_TRUE(SameBytes(passes, fused));
             }
 }
