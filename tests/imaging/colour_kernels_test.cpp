@@ -187,7 +187,8 @@ TEST(ColourKernelsKnown, DemosaicGainsAndTheirLimit) {
     for (int raw_bpp : {1, 2}) {
         const ref::Picture raw = RandomPicture(rng, 37, 9, raw_bpp);
         const int colour_bpp = 3 * raw_bpp;
-        EXPECT_TRUE(SameBytes(FastDemosaic(raw, colour_bpp, 2, -5, 1 << 30), FastDemosaic(raw, colour_bpp, 2, 0, 1599)));
+        EXPECT_TRUE(
+            SameBytes(FastDemosaic(raw, colour_bpp, 2, -5, 1 << 30), FastDemosaic(raw, colour_bpp, 2, 0, 1599)));
         EXPECT_TRUE(SameBytes(FastDemosaic(raw, colour_bpp, 2, 1599, 0), RefDemosaic(raw, colour_bpp, 2, 1599, 0)));
     }
 }
