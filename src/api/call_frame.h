@@ -11,7 +11,7 @@ namespace kelvox {
 template <class R, class F>
 R CallFrame(int32_t handle, R failure, F&& operation) noexcept {
     try {
-        CKelvox* session = SessionOf(handle);
+        Session* session = SessionOf(handle);
         if (!session) return failure;
         return operation(*session);
     } catch (...) {

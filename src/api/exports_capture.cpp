@@ -2,32 +2,32 @@
 #include "api/call_frame.h"
 
 using kelvox::CallFrame;
-using kelvox::CKelvox;
+using kelvox::Session;
 
 KELVOX_API int Kelvox_Capture(int handle) {
-    return CallFrame(handle, 0, [](CKelvox& s) { return s.Capture(); });
+    return CallFrame(handle, 0, [](Session& s) { return s.Capture(); });
 }
 
 KELVOX_API int Kelvox_StartPreview(int handle) {
-    return CallFrame(handle, 0, [](CKelvox& s) { return s.StartPreview(); });
+    return CallFrame(handle, 0, [](Session& s) { return s.StartPreview(); });
 }
 
 KELVOX_API int Kelvox_CallBackPreview(int handle, KELVOX_HWND window, void* buffer, int size, int row_order) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.CallBackPreview(window, buffer, size, row_order); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.CallBackPreview(window, buffer, size, row_order); });
 }
 
 KELVOX_API int Kelvox_StopPreview(int handle) {
-    return CallFrame(handle, 0, [](CKelvox& s) { return s.StopPreview(); });
+    return CallFrame(handle, 0, [](Session& s) { return s.StopPreview(); });
 }
 
 KELVOX_API int Kelvox_Close(int handle) {
-    return CallFrame(handle, 0, [](CKelvox& s) { return s.Close(); });
+    return CallFrame(handle, 0, [](Session& s) { return s.Close(); });
 }
 
 KELVOX_API int Kelvox_SnapShot(int handle, void* buffer, int size, int row_order) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SnapShot(buffer, size, row_order); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SnapShot(buffer, size, row_order); });
 }
 
 KELVOX_API int Kelvox_GetImage(int handle, void* buffer, int size, int row_order) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.GetImage(buffer, size, row_order); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.GetImage(buffer, size, row_order); });
 }

@@ -2,14 +2,14 @@
 #include "api/call_frame.h"
 
 using kelvox::CallFrame;
-using kelvox::CKelvox;
+using kelvox::Session;
 
 KELVOX_API int Kelvox_SetFilterValue(int handle, int id, int value) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SetFilterValue(id, value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetFilterValue(id, value); });
 }
 
 KELVOX_API int Kelvox_GetFilterValue(int handle, int id, int* ok) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.GetFilterValue(id, ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.GetFilterValue(id, ok); });
 }
 
 // One identifier each.

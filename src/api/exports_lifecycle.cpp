@@ -5,7 +5,7 @@
 #include "api/call_frame.h"
 #include "kelvox/kelvox.h"
 
-using kelvox::CKelvox;
+using kelvox::Session;
 
 KELVOX_API int Kelvox_Initialize(KELVOX_HWND notify_window) {
     int32_t handle = 0;
@@ -17,20 +17,20 @@ KELVOX_API int Kelvox_Initialize(KELVOX_HWND notify_window) {
             count = chain.count();
         }
         const int32_t candidate = kelvox::DrawHandle(count);
-        auto session = std::make_unique<CKelvox>();
+        auto session = std::make_unique<Session>();
         handle = kelvox::AddSession(candidate, session.get());
         session.release();
     } catch (...) {
         return 0;
     }
     // Initialise failures are reported through the new session's own history and messages.
-    kelvox::CallFrame(handle, 0, [&](CKelvox& s) { return s.Initialize(notify_window); });
+    kelvox::CallFrame(handle, 0, [&](Session& s) { return s.Initialize(notify_window); });
     return handle;
 }
 
 KELVOX_API int Kelvox_Release(int handle) {
     try {
-        CKelvox* session = kelvox::TakeSession(handle);
+        Session* session = kelvox::TakeSession(handle);
         if (!session) return 0;
         delete session;
         kelvox::RemoveHandle(handle);
@@ -41,7 +41,7 @@ KELVOX_API int Kelvox_Release(int handle) {
 }
 
 KELVOX_API int Kelvox_GetLastError(int handle) {
-    return kelvox::CallFrame(handle, 0, [](CKelvox& s) { return s.PopLastError(); });
+    return kelvox::CallFrame(handle, 0, [](Session& s) { return s.PopLastError(); });
 }
 
 KELVOX_API int Kelvox_GetDllVersion(void) { return KELVOX_DLL_VERSION; }

@@ -2,12 +2,12 @@
 #include "api/call_frame.h"
 
 using kelvox::CallFrame;
-using kelvox::CKelvox;
+using kelvox::Session;
 
 KELVOX_API int Kelvox_SaveImage(int handle, const char* file_name, int format) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SaveImage(file_name, format); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SaveImage(file_name, format); });
 }
 
 KELVOX_API int Kelvox_SaveImageW(int handle, const wchar_t* file_name, int format) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SaveImageW(file_name, format); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SaveImageW(file_name, format); });
 }

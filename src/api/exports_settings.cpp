@@ -2,55 +2,55 @@
 #include "api/call_frame.h"
 
 using kelvox::CallFrame;
-using kelvox::CKelvox;
+using kelvox::Session;
 
 KELVOX_API int Kelvox_SetExposureTimeEx(int handle, double seconds) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SetExposureTimeEx(seconds); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetExposureTimeEx(seconds); });
 }
 
 KELVOX_API double Kelvox_GetExposureTimeEx(int handle, int* ok) {
-    return CallFrame(handle, 0.0, [&](CKelvox& s) { return s.GetExposureTimeEx(ok); });
+    return CallFrame(handle, 0.0, [&](Session& s) { return s.GetExposureTimeEx(ok); });
 }
 
 KELVOX_API int Kelvox_SetRealExposureTime(int handle, int microseconds) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SetRealExposureTime(microseconds); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetRealExposureTime(microseconds); });
 }
 
 KELVOX_API int Kelvox_GetRealExposureTime(int handle, int* ok) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.GetRealExposureTime(ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.GetRealExposureTime(ok); });
 }
 
 KELVOX_API double Kelvox_GetTemperatureEx(int handle, int* ok) {
-    return CallFrame(handle, 0.0, [&](CKelvox& s) { return s.GetTemperatureEx(ok); });
+    return CallFrame(handle, 0.0, [&](Session& s) { return s.GetTemperatureEx(ok); });
 }
 
 KELVOX_API int Kelvox_SetMirrorH(int handle, int on) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SetMirrorH(on); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetMirrorH(on); });
 }
 
 KELVOX_API int Kelvox_SetMirrorV(int handle, int on) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SetMirrorV(on); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetMirrorV(on); });
 }
 
 KELVOX_API int Kelvox_GetMirrorH(int handle) {
-    return CallFrame(handle, 0, [](CKelvox& s) { return s.GetMirrorH(); });
+    return CallFrame(handle, 0, [](Session& s) { return s.GetMirrorH(); });
 }
 
 KELVOX_API int Kelvox_GetMirrorV(int handle) {
-    return CallFrame(handle, 0, [](CKelvox& s) { return s.GetMirrorV(); });
+    return CallFrame(handle, 0, [](Session& s) { return s.GetMirrorV(); });
 }
 
 KELVOX_API int Kelvox_SetAutoIris(int handle, int mode) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SetAutoIris(mode); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetAutoIris(mode); });
 }
 
 KELVOX_API int Kelvox_GetAutoIris(int handle, int* ok) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.GetAutoIris(ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.GetAutoIris(ok); });
 }
 
 // No configuration filter on this camera: both say so and answer -1.
 static int NoConfigFilter(int handle) {
-    return CallFrame(handle, 0, [](CKelvox& s) {
+    return CallFrame(handle, 0, [](Session& s) {
         s.RecordError(KELVOX_ERR_UNSUPPORTED);
         return -1;
     });
@@ -61,60 +61,60 @@ KELVOX_API int Kelvox_SetConfigFilter(int handle) { return NoConfigFilter(handle
 KELVOX_API int Kelvox_GetConfigFilter(int handle) { return NoConfigFilter(handle); }
 
 KELVOX_API int Kelvox_SetInternalCorrection(int handle, int value) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SetInternalCorrection(value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetInternalCorrection(value); });
 }
 
 KELVOX_API int Kelvox_GetInternalCorrection(int handle, int* ok) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.GetInternalCorrection(ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.GetInternalCorrection(ok); });
 }
 
 KELVOX_API int Kelvox_ReadRegister(int handle, int address, int* ok) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.ReadRegister(static_cast<uint32_t>(address) & 0xFF, ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.ReadRegister(static_cast<uint32_t>(address) & 0xFF, ok); });
 }
 
 KELVOX_API int Kelvox_ReadRegisterEx(int handle, unsigned int address, int* ok) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.ReadRegister(address, ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.ReadRegister(address, ok); });
 }
 
 KELVOX_API int Kelvox_WriteRegister(int handle, int address, int value) {
-    return CallFrame(handle, 0, [&](CKelvox& s) {
+    return CallFrame(handle, 0, [&](Session& s) {
         return s.WriteRegister(static_cast<uint32_t>(address) & 0xFF, static_cast<uint32_t>(value) & 0xFFFF);
     });
 }
 
 KELVOX_API int Kelvox_WriteRegisterEx(int handle, unsigned int address, unsigned int value) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.WriteRegister(address, value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.WriteRegister(address, value); });
 }
 
 KELVOX_API int Kelvox_Fpga_ReadRegister(int handle, int address, int* ok) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.FpgaReadRegister(static_cast<uint32_t>(address), ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.FpgaReadRegister(static_cast<uint32_t>(address), ok); });
 }
 
 KELVOX_API int Kelvox_Fpga_WriteRegister(int handle, int address, int value) {
-    return CallFrame(handle, 0, [&](CKelvox& s) {
+    return CallFrame(handle, 0, [&](Session& s) {
         return s.FpgaWriteRegister(static_cast<uint32_t>(address), static_cast<uint32_t>(value));
     });
 }
 
 KELVOX_API int Kelvox_GetIOPort(int handle, unsigned char* value) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.GetIOPort(value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.GetIOPort(value); });
 }
 
 KELVOX_API int Kelvox_SetIOPort(int handle, int value) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.SetIOPort(value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetIOPort(value); });
 }
 
 KELVOX_API int Kelvox_ReadSromID(int handle, int address, int* ok) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.ReadSromID(address, ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.ReadSromID(address, ok); });
 }
 
 KELVOX_API int Kelvox_WriteSromID(int handle, int address, int value) {
-    return CallFrame(handle, 0, [&](CKelvox& s) { return s.WriteSromID(address, value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.WriteSromID(address, value); });
 }
 
 // Functions of other camera models: one body for the five that only notify.
 static int NotifyUnsupported(int handle) {
-    return CallFrame(handle, 0, [](CKelvox& s) {
+    return CallFrame(handle, 0, [](Session& s) {
         s.NotifyError(KELVOX_ERR_UNSUPPORTED);
         return 0;
     });
@@ -128,7 +128,7 @@ KELVOX_API int Kelvox_Trigger(int handle) { return NotifyUnsupported(handle); }
 
 // And one for the text pair, which records.
 static int RecordUnsupported(int handle) {
-    return CallFrame(handle, 0, [](CKelvox& s) {
+    return CallFrame(handle, 0, [](Session& s) {
         s.RecordError(KELVOX_ERR_UNSUPPORTED);
         return 0;
     });

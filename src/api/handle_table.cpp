@@ -18,12 +18,12 @@ int32_t DrawHandle(int32_t record_count) {
     return static_cast<int32_t>(sum);
 }
 
-CKelvox* SessionOf(int32_t handle) {
+Session* SessionOf(int32_t handle) {
     std::lock_guard<std::mutex> guard(g_chain.lock());
     return g_chain.Find(handle) ? g_chain.head()->data.session : nullptr;
 }
 
-int32_t AddSession(int32_t candidate, CKelvox* session) {
+int32_t AddSession(int32_t candidate, Session* session) {
     std::lock_guard<std::mutex> guard(g_chain.lock());
     int32_t handle = candidate;
     while (handle == 0 || g_chain.Contains(handle)) handle = DrawHandle(g_chain.count());
@@ -31,11 +31,11 @@ int32_t AddSession(int32_t candidate, CKelvox* session) {
     return handle;
 }
 
-CKelvox* TakeSession(int32_t handle) {
+Session* TakeSession(int32_t handle) {
     std::lock_guard<std::mutex> guard(g_chain.lock());
     if (!g_chain.Find(handle)) return nullptr;
     CSdkChain::Node* node = g_chain.head();
-    CKelvox* session = node->data.session;
+    Session* session = node->data.session;
     node->data.session = nullptr;
     return session;
 }

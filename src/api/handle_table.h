@@ -6,11 +6,11 @@
 
 namespace kelvox {
 
-class CKelvox;
+class Session;
 
 struct CSDKDATA {
     int32_t handle;
-    CKelvox* session;  // owned by the record; null once Kelvox_Release destroyed it
+    Session* session;  // owned by the record; null once Kelvox_Release destroyed it
 };
 
 template <class T>
@@ -114,15 +114,15 @@ CSdkChain& SdkChain();
 int32_t DrawHandle(int32_t record_count);
 
 // The session of a handle, or null for a handle that is not in the table (or being released).
-CKelvox* SessionOf(int32_t handle);
+Session* SessionOf(int32_t handle);
 
 // Adds the record under a handle that is non-zero and unique at the moment of adding; the
 // initial candidate was drawn before the session was built and is redrawn only on a clash.
-int32_t AddSession(int32_t candidate, CKelvox* session);
+int32_t AddSession(int32_t candidate, Session* session);
 
 // Takes the session out of its record (the record stays until RemoveHandle); null when the handle
 // is unknown or another release already took it.
-CKelvox* TakeSession(int32_t handle);
+Session* TakeSession(int32_t handle);
 void RemoveHandle(int32_t handle);
 
 }  // namespace kelvox

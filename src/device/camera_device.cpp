@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "platform/clock.h"
-#include "sensor/sensor_imx174.h"
+#include "sensor/imx174_sensor.h"
 #include "usb/device_table.h"
 #include "usb/model_table.h"
 
@@ -14,17 +14,17 @@ namespace {
 constexpr uint16_t kSromIdAddress = 0x1080;
 }
 
-CZizaduR3I5Ziva::CZizaduR3I5Ziva() = default;
+CameraDevice::CameraDevice() = default;
 
-CZizaduR3I5Ziva::~CZizaduR3I5Ziva() { Close(); }
+CameraDevice::~CameraDevice() { Close(); }
 
-int CZizaduR3I5Ziva::CreateController(void*, const platform::Guid* interface_class) {
+int CameraDevice::CreateController(void*, const platform::Guid* interface_class) {
     Close();
-    controller_ = std::make_unique<usb::CDodOz3Eri>(interface_class);
+    controller_ = std::make_unique<usb::Fx3Controller>(interface_class);
     return 1;
 }
 
-int CZizaduR3I5Ziva::SetProductId(int product_id) {
+int CameraDevice::SetProductId(int product_id) {
     product_id_ = product_id;
     const usb::CameraModel* model = usb::FindCameraModel(product_id);
     ring_size_ = model ? model->ring_size : 4;
@@ -33,7 +33,7 @@ int CZizaduR3I5Ziva::SetProductId(int product_id) {
     return 1;
 }
 
-int CZizaduR3I5Ziva::CountDevices(int product_id) {
+int CameraDevice::CountDevices(int product_id) {
     if (!controller_) return 0;
     const int entries = controller_->EnumerateDevices();
     if (product_id == 0) return entries;
@@ -47,7 +47,7 @@ int CZizaduR3I5Ziva::CountDevices(int product_id) {
 }
 
 // The table index of the entry with this object's product id and the given instance number.
-int CZizaduR3I5Ziva::IndexOfInstance(int number) {
+int CameraDevice::IndexOfInstance(int number) {
     for (int i = 0; i < usb::kMaxDevices; ++i) {
         usb::DeviceTableEntry e;
         if (usb::DeviceTable::Process().Entry(i, &e) && e.product_id == product_id_ && e.instance == number)
@@ -56,35 +56,35 @@ int CZizaduR3I5Ziva::IndexOfInstance(int number) {
     return -1;
 }
 
-int CZizaduR3I5Ziva::IsDeviceAvailable(int number) {
+int CameraDevice::IsDeviceAvailable(int number) {
     if (!controller_) return 0;
     const int index = IndexOfInstance(number);
     return index >= 0 && usb::IsDeviceOpenable(index) ? 1 : 0;
 }
 
-int CZizaduR3I5Ziva::GetDeviceName(int index, std::string* name) {
+int CameraDevice::GetDeviceName(int index, std::string* name) {
     return controller_ ? controller_->GetDeviceName(index, name) : 0;
 }
 
-int CZizaduR3I5Ziva::GetTableVendorId(int index) {
+int CameraDevice::GetTableVendorId(int index) {
     usb::DeviceTableEntry e;
     if (!controller_ || !usb::DeviceTable::Process().Entry(index, &e)) return 0;
     return e.vendor_id;
 }
 
-int CZizaduR3I5Ziva::GetTableProductId(int index) {
+int CameraDevice::GetTableProductId(int index) {
     usb::DeviceTableEntry e;
     if (!controller_ || !usb::DeviceTable::Process().Entry(index, &e)) return 0;
     return e.product_id;
 }
 
-int CZizaduR3I5Ziva::GetTableInstance(int index) {
+int CameraDevice::GetTableInstance(int index) {
     usb::DeviceTableEntry e;
     if (!controller_ || !usb::DeviceTable::Process().Entry(index, &e)) return -1;
     return e.instance;
 }
 
-int CZizaduR3I5Ziva::Open(int number) {
+int CameraDevice::Open(int number) {
     if (!controller_ || product_id_ == -1) return 0;
     if (controller_->EnumerateDevices() == 0 || !IsDeviceAvailable(number)) return 0;
     const int index = IndexOfInstance(number);
@@ -94,18 +94,18 @@ int CZizaduR3I5Ziva::Open(int number) {
     sensor_.reset();
     const usb::CameraModel* model = usb::FindCameraModel(product_id_);
     if (!model) return 0;
-    sensor_ = std::make_unique<sensor::CSensorIMX174>(controller_.get(), model->sensor_bus_address);
+    sensor_ = std::make_unique<sensor::Imx174Sensor>(controller_.get(), model->sensor_bus_address);
     open_device_number_ = number;
     geometry_changed_ = 1;
     return InitializeCamera();
 }
 
-int CZizaduR3I5Ziva::Reopen(int number) {
+int CameraDevice::Reopen(int number) {
     StopCapture(1);
     return Open(number) ? 0 : -1;
 }
 
-int CZizaduR3I5Ziva::InitializeCamera() {
+int CameraDevice::InitializeCamera() {
     if (!controller_ || !controller_->PrepareDevice()) return 0;
     controller_->ReadDeviceInfo(device_info_);
     if (!sensor_) return 0;
@@ -141,7 +141,7 @@ int CZizaduR3I5Ziva::InitializeCamera() {
     return sensor_->InitSensor();
 }
 
-int CZizaduR3I5Ziva::Close() {
+int CameraDevice::Close() {
     StopCapture(1);
     if (controller_) {
         controller_->CloseDataHandle();
@@ -160,7 +160,7 @@ int CZizaduR3I5Ziva::Close() {
     return 1;
 }
 
-void CZizaduR3I5Ziva::ResetRing() {
+void CameraDevice::ResetRing() {
     for (Slot& slot : ring_) {
         std::lock_guard<std::mutex> lock(slot.mutex);
         slot.pixels.clear();
@@ -169,26 +169,26 @@ void CZizaduR3I5Ziva::ResetRing() {
     }
 }
 
-int CZizaduR3I5Ziva::ReadDeviceInfo(uint8_t info[64]) { return controller_ ? controller_->ReadDeviceInfo(info) : 0; }
+int CameraDevice::ReadDeviceInfo(uint8_t info[64]) { return controller_ ? controller_->ReadDeviceInfo(info) : 0; }
 
-int CZizaduR3I5Ziva::ReadDeviceInfo2(uint8_t info[64]) { return controller_ ? controller_->ReadDeviceInfo2(info) : 0; }
+int CameraDevice::ReadDeviceInfo2(uint8_t info[64]) { return controller_ ? controller_->ReadDeviceInfo2(info) : 0; }
 
-int CZizaduR3I5Ziva::GetSensorInfo(sensor::SensorInfo* info) {
+int CameraDevice::GetSensorInfo(sensor::SensorInfo* info) {
     return sensor_ && info ? sensor_->GetSensorInfo(info) : 0;
 }
 
 // ---- EEPROM and identification byte ----
 
-int CZizaduR3I5Ziva::WriteEeprom(uint16_t address, uint8_t value) {
+int CameraDevice::WriteEeprom(uint16_t address, uint8_t value) {
     return controller_ ? controller_->WriteEeprom(address, value) : 0;
 }
 
-int CZizaduR3I5Ziva::ReadEeprom(uint16_t address, uint8_t* value) {
+int CameraDevice::ReadEeprom(uint16_t address, uint8_t* value) {
     return controller_ ? controller_->ReadEeprom(address, value) : 0;
 }
 
-int CZizaduR3I5Ziva::WriteSromId(uint8_t value) { return WriteEeprom(kSromIdAddress, value); }
+int CameraDevice::WriteSromId(uint8_t value) { return WriteEeprom(kSromIdAddress, value); }
 
-int CZizaduR3I5Ziva::ReadSromId(uint8_t* value) { return ReadEeprom(kSromIdAddress, value); }
+int CameraDevice::ReadSromId(uint8_t* value) { return ReadEeprom(kSromIdAddress, value); }
 
 }  // namespace kelvox::device

@@ -14,7 +14,7 @@
 
 #include "platform/driver.h"
 #include "platform/event.h"
-#include "sensor/sensor_base.h"
+#include "sensor/sensor.h"
 #include "usb/fx3_controller.h"
 
 namespace kelvox::device {
@@ -27,14 +27,14 @@ struct FrameValues {
     std::array<uint32_t, 4> header_words{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
 };
 
-class CZizaduR3I5Ziva {
+class CameraDevice {
 public:
-    CZizaduR3I5Ziva();
-    virtual ~CZizaduR3I5Ziva();  // 0: runs Close
-    CZizaduR3I5Ziva(const CZizaduR3I5Ziva&) = delete;
-    CZizaduR3I5Ziva& operator=(const CZizaduR3I5Ziva&) = delete;
+    CameraDevice();
+    virtual ~CameraDevice();  // 0: runs Close
+    CameraDevice(const CameraDevice&) = delete;
+    CameraDevice& operator=(const CameraDevice&) = delete;
 
-    using Sensor = sensor::CSensorBase;
+    using Sensor = sensor::Sensor;
 
     // ---- camera and device table (slots 1-20) ----
     virtual int CreateController(void* notify_window, const platform::Guid* interface_class = nullptr);  // 1
@@ -189,7 +189,7 @@ public:
     virtual void TraceMessage(const char*) {}                         // 185: no log is kept
 
     // ---- state the session and tests look at ----
-    usb::CDodOz3Eri* controller() const { return controller_.get(); }
+    usb::Fx3Controller* controller() const { return controller_.get(); }
     Sensor* sensor() const { return sensor_.get(); }
     uint32_t transfer_timeout() const { return transfer_timeout_; }
     int transfer_depth() const { return transfer_depth_; }
@@ -220,7 +220,7 @@ private:
     // A fresh frame event, as creating one would give: not signalled.
     void OpenFrameEvent();
 
-    std::unique_ptr<usb::CDodOz3Eri> controller_;
+    std::unique_ptr<usb::Fx3Controller> controller_;
     uint8_t device_info_[64] = {};
     std::vector<uint8_t> transfer_buffer_;
     int transfer_buffer_size_ = 0;
@@ -257,12 +257,6 @@ private:
     // Exposure, gain and mirror settings are changed by host threads and by the automatic
     // exposure control on the frame thread; the sensor's record is kept by one at a time.
     std::recursive_mutex sensor_lock_;
-};
-
-// The class the session creates; it only replaces the destructor.
-class CDeduruROZ3E5DuveveRez : public CZizaduR3I5Ziva {
-public:
-    ~CDeduruROZ3E5DuveveRez() override = default;
 };
 
 // The frame rate of the process: one counter for all device objects.

@@ -59,7 +59,7 @@ void FrameRateCounter::Reset() {
 
 // ---- buffers and geometry ----
 
-int CZizaduR3I5Ziva::PrepareCapture() {
+int CameraDevice::PrepareCapture() {
     // Buffers are about to be replaced: a capture thread must not be using them.
     if (running_.load() || capture_thread_.joinable()) StopCapture(1);
     transfer_buffer_.clear();
@@ -114,7 +114,7 @@ int CZizaduR3I5Ziva::PrepareCapture() {
 
 // ---- start and stop ----
 
-int CZizaduR3I5Ziva::SetCaptureMode(int mode) {
+int CameraDevice::SetCaptureMode(int mode) {
     if (!controller_) return 0;
     if (mode != capture_mode_.load()) {
         StopCapture(0);
@@ -125,7 +125,7 @@ int CZizaduR3I5Ziva::SetCaptureMode(int mode) {
     return 1;
 }
 
-int CZizaduR3I5Ziva::StartCapture(int mode) {
+int CameraDevice::StartCapture(int mode) {
     if (running_.load() && !thread_end_.Wait(5)) StopCapture(1);
     OpenFrameEvent();
     if (!SetCaptureMode(mode)) return 0;
@@ -151,19 +151,19 @@ int CZizaduR3I5Ziva::StartCapture(int mode) {
     return 1;
 }
 
-void CZizaduR3I5Ziva::OpenFrameEvent() {
+void CameraDevice::OpenFrameEvent() {
     if (frame_event_open_.exchange(true)) return;
     frame_event_.Reset();
 }
 
-void CZizaduR3I5Ziva::FinishThread() {
+void CameraDevice::FinishThread() {
     thread_done_ = true;
     thread_end_.Set();
 }
 
 // Joins the capture thread. The abort releases a read blocked in the driver; it is repeated until
 // the thread has ended, so no stop can hang and nothing the thread uses goes before it does.
-void CZizaduR3I5Ziva::StopThread(bool abort) {
+void CameraDevice::StopThread(bool abort) {
     if (!capture_thread_.joinable()) return;
     for (int round = 0; !thread_done_.load(); ++round) {
         if (abort || round > 0) {
@@ -174,7 +174,7 @@ void CZizaduR3I5Ziva::StopThread(bool abort) {
     capture_thread_.join();
 }
 
-int CZizaduR3I5Ziva::StopCapture(int abort) {
+int CameraDevice::StopCapture(int abort) {
     if (sensor_) sensor_->OnCaptureStopped(abort);
     if (running_.load()) {
         running_ = 0;
@@ -195,7 +195,7 @@ int CZizaduR3I5Ziva::StopCapture(int abort) {
     return 1;
 }
 
-int CZizaduR3I5Ziva::ResetStream() {
+int CameraDevice::ResetStream() {
     if (!controller_) return 0;
     if ((device_info_[24] | device_info_[25] << 8) > 0x10FF) controller_->ResetPipeSync(0x81);
     controller_->StreamReset();
@@ -204,7 +204,7 @@ int CZizaduR3I5Ziva::ResetStream() {
 
 // ---- the capture thread ----
 
-int CZizaduR3I5Ziva::CaptureLoop() {
+int CameraDevice::CaptureLoop() {
     if (!controller_ || transfer_buffer_.empty()) {
         running_ = 0;
         return 0;
@@ -292,7 +292,7 @@ int CZizaduR3I5Ziva::CaptureLoop() {
     return 1;
 }
 
-int CZizaduR3I5Ziva::CaptureOnce() {
+int CameraDevice::CaptureOnce() {
     if (!controller_) return 2;
     if (geometry_changed_) PrepareCapture();
     if (transfer_buffer_.empty()) return 2;
@@ -325,7 +325,7 @@ int CZizaduR3I5Ziva::CaptureOnce() {
 
 // ---- handing frames over ----
 
-int CZizaduR3I5Ziva::WaitFrame(uint32_t ms) {
+int CameraDevice::WaitFrame(uint32_t ms) {
     if (capture_error_.load()) return 1;
     if (!frame_event_open_.load() || !frame_event_.Wait(ms)) return 2;
     // Counted, not read off the indexes: before the first hand-over the read index starts at the
@@ -334,7 +334,7 @@ int CZizaduR3I5Ziva::WaitFrame(uint32_t ms) {
     return unread_.load() > 0 ? 3 : 2;
 }
 
-void CZizaduR3I5Ziva::CopyOut(Slot& slot, uint8_t* destination, int top_down) {
+void CameraDevice::CopyOut(Slot& slot, uint8_t* destination, int top_down) {
     const int orientation = sensor_ ? sensor_->info().orientation : 0;
     const bool reverse_h = orientation == 2 || orientation == 4;
     const bool upright = orientation != 3 && orientation != 4;
@@ -358,7 +358,7 @@ void CZizaduR3I5Ziva::CopyOut(Slot& slot, uint8_t* destination, int top_down) {
     }
 }
 
-int CZizaduR3I5Ziva::CopyFrame(uint8_t* destination, uint32_t size, uint32_t* trigger_count, uint32_t* word1,
+int CameraDevice::CopyFrame(uint8_t* destination, uint32_t size, uint32_t* trigger_count, uint32_t* word1,
                                uint32_t* word2, uint32_t* word3, uint32_t* word4, int oldest, int top_down) {
     if (!destination || size < static_cast<uint32_t>(frame_size_)) return 0;
     const int w = write_index_.load();
@@ -374,12 +374,12 @@ int CZizaduR3I5Ziva::CopyFrame(uint8_t* destination, uint32_t size, uint32_t* tr
     return 1;
 }
 
-void CZizaduR3I5Ziva::MarkHandedOver(int write_index, int seen) {
+void CameraDevice::MarkHandedOver(int write_index, int seen) {
     read_index_ = write_index;
     unread_.fetch_sub(seen);  // a frame arriving meanwhile stays counted
 }
 
-int CZizaduR3I5Ziva::GetFrame(uint8_t* destination, int top_down) {
+int CameraDevice::GetFrame(uint8_t* destination, int top_down) {
     const int seen = unread_.load();
     const int w = write_index_.load();
     CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 0, top_down);
@@ -387,7 +387,7 @@ int CZizaduR3I5Ziva::GetFrame(uint8_t* destination, int top_down) {
     return 0;
 }
 
-int CZizaduR3I5Ziva::GetFrameEx(uint8_t* destination, uint32_t* trigger_count, uint32_t* word1, uint32_t* word2,
+int CameraDevice::GetFrameEx(uint8_t* destination, uint32_t* trigger_count, uint32_t* word1, uint32_t* word2,
                                 uint32_t* word3, uint32_t* word4, int top_down) {
     const int seen = unread_.load();
     const int w = write_index_.load();
@@ -396,7 +396,7 @@ int CZizaduR3I5Ziva::GetFrameEx(uint8_t* destination, uint32_t* trigger_count, u
     return 0;
 }
 
-int CZizaduR3I5Ziva::GetFrameStamped(uint8_t* destination, uint32_t* stamp) {
+int CameraDevice::GetFrameStamped(uint8_t* destination, uint32_t* stamp) {
     const int seen = unread_.load();
     const int w = write_index_.load();
     CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 0, 1);
@@ -405,7 +405,7 @@ int CZizaduR3I5Ziva::GetFrameStamped(uint8_t* destination, uint32_t* stamp) {
     return 0;
 }
 
-int CZizaduR3I5Ziva::CopyFirstFrame(uint8_t* destination, int top_down) {
+int CameraDevice::CopyFirstFrame(uint8_t* destination, int top_down) {
     if (!destination) return -2;
     CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 1, top_down);
     return 0;

@@ -10,7 +10,7 @@ namespace {
 
 // A getter the sensor fills through an out argument: the value, 0 when it filled nothing.
 template <class Fn>
-int32_t ValueOf(sensor::CSensorBase* s, Fn fn) {
+int32_t ValueOf(sensor::Sensor* s, Fn fn) {
     int32_t v = 0;
     if (s) (s->*fn)(&v);
     return v;
@@ -25,7 +25,7 @@ constexpr uint8_t kRegDepth = 0x3C;
 
 // ---- exposure ----
 
-int CZizaduR3I5Ziva::SetRealExposureTime(uint32_t units) {
+int CameraDevice::SetRealExposureTime(uint32_t units) {
     if (!sensor_) return 0;
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     // Twice the exposure, and never less than 5 s, for each payload piece to arrive.
@@ -33,126 +33,126 @@ int CZizaduR3I5Ziva::SetRealExposureTime(uint32_t units) {
     return sensor_->SetRealExposureTime(units);
 }
 
-int CZizaduR3I5Ziva::SetExposureTimeEx(double seconds) {
+int CameraDevice::SetExposureTimeEx(double seconds) {
     if (!sensor_) return 0;
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     if (seconds > 2.0) transfer_timeout_ = static_cast<uint32_t>((seconds + 1.0) * 1000.0);
     return sensor_->SetExposureTimeEx(seconds);
 }
 
-int CZizaduR3I5Ziva::GetRealExposureTime() {
+int CameraDevice::GetRealExposureTime() {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return ValueOf(sensor_.get(), &Sensor::GetRealExposureTime);
 }
-int CZizaduR3I5Ziva::GetRealExposureTimeMin() { return ValueOf(sensor_.get(), &Sensor::GetRealExposureTimeMin); }
-int CZizaduR3I5Ziva::GetRealExposureTimeMax() { return ValueOf(sensor_.get(), &Sensor::GetRealExposureTimeMax); }
-int CZizaduR3I5Ziva::GetRealExposureTimeDefault() { return ValueOf(sensor_.get(), &Sensor::GetRealExposureTimeDefault); }
-int CZizaduR3I5Ziva::SetExposureTime(uint32_t lines) {
+int CameraDevice::GetRealExposureTimeMin() { return ValueOf(sensor_.get(), &Sensor::GetRealExposureTimeMin); }
+int CameraDevice::GetRealExposureTimeMax() { return ValueOf(sensor_.get(), &Sensor::GetRealExposureTimeMax); }
+int CameraDevice::GetRealExposureTimeDefault() { return ValueOf(sensor_.get(), &Sensor::GetRealExposureTimeDefault); }
+int CameraDevice::SetExposureTime(uint32_t lines) {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return sensor_ ? sensor_->SetExposureTime(lines) : 0;
 }
-int CZizaduR3I5Ziva::GetExposureTime() {
+int CameraDevice::GetExposureTime() {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return ValueOf(sensor_.get(), &Sensor::GetExposureTime);
 }
-int CZizaduR3I5Ziva::GetExposureTimeMin() { return ValueOf(sensor_.get(), &Sensor::GetExposureTimeMin); }
-int CZizaduR3I5Ziva::GetExposureTimeMax() { return ValueOf(sensor_.get(), &Sensor::GetExposureTimeMax); }
-int CZizaduR3I5Ziva::GetExposureTimeDefault() { return ValueOf(sensor_.get(), &Sensor::GetExposureTimeDefault); }
-int CZizaduR3I5Ziva::IsExposureTimeExSupported() { return sensor_ ? sensor_->IsExposureTimeExSupported() : 0; }
-int CZizaduR3I5Ziva::GetExposureTimeEx(double* s) {
+int CameraDevice::GetExposureTimeMin() { return ValueOf(sensor_.get(), &Sensor::GetExposureTimeMin); }
+int CameraDevice::GetExposureTimeMax() { return ValueOf(sensor_.get(), &Sensor::GetExposureTimeMax); }
+int CameraDevice::GetExposureTimeDefault() { return ValueOf(sensor_.get(), &Sensor::GetExposureTimeDefault); }
+int CameraDevice::IsExposureTimeExSupported() { return sensor_ ? sensor_->IsExposureTimeExSupported() : 0; }
+int CameraDevice::GetExposureTimeEx(double* s) {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return sensor_ ? sensor_->GetExposureTimeEx(s) : 0;
 }
-int CZizaduR3I5Ziva::GetExposureTimeExMin(double* s) { return sensor_ ? sensor_->GetExposureTimeExMin(s) : 0; }
-int CZizaduR3I5Ziva::GetExposureTimeExMax(double* s) { return sensor_ ? sensor_->GetExposureTimeExMax(s) : 0; }
-int CZizaduR3I5Ziva::GetExposureTimeExDefault(double* s) { return sensor_ ? sensor_->GetExposureTimeExDefault(s) : 0; }
+int CameraDevice::GetExposureTimeExMin(double* s) { return sensor_ ? sensor_->GetExposureTimeExMin(s) : 0; }
+int CameraDevice::GetExposureTimeExMax(double* s) { return sensor_ ? sensor_->GetExposureTimeExMax(s) : 0; }
+int CameraDevice::GetExposureTimeExDefault(double* s) { return sensor_ ? sensor_->GetExposureTimeExDefault(s) : 0; }
 
 // ---- gains ----
 
-int CZizaduR3I5Ziva::SetGlobalGain(uint32_t steps) {
+int CameraDevice::SetGlobalGain(uint32_t steps) {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return sensor_ ? sensor_->SetGlobalGain(steps) : 0;
 }
-int CZizaduR3I5Ziva::GetGlobalGain() {
+int CameraDevice::GetGlobalGain() {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return ValueOf(sensor_.get(), &Sensor::GetGlobalGain);
 }
-int CZizaduR3I5Ziva::GetGlobalGainMin() { return ValueOf(sensor_.get(), &Sensor::GetGlobalGainMin); }
-int CZizaduR3I5Ziva::GetGlobalGainMax() { return ValueOf(sensor_.get(), &Sensor::GetGlobalGainMax); }
-int CZizaduR3I5Ziva::GetGlobalGainDefault() { return ValueOf(sensor_.get(), &Sensor::GetGlobalGainDefault); }
-int CZizaduR3I5Ziva::SetColorGainRed(int32_t v) {
+int CameraDevice::GetGlobalGainMin() { return ValueOf(sensor_.get(), &Sensor::GetGlobalGainMin); }
+int CameraDevice::GetGlobalGainMax() { return ValueOf(sensor_.get(), &Sensor::GetGlobalGainMax); }
+int CameraDevice::GetGlobalGainDefault() { return ValueOf(sensor_.get(), &Sensor::GetGlobalGainDefault); }
+int CameraDevice::SetColorGainRed(int32_t v) {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return sensor_ ? sensor_->SetColorGainRed(v) : 0;
 }
-int CZizaduR3I5Ziva::GetColorGainRed() {
+int CameraDevice::GetColorGainRed() {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return ValueOf(sensor_.get(), &Sensor::GetColorGainRed);
 }
-int CZizaduR3I5Ziva::SetColorGainGreen1(int32_t v) {
+int CameraDevice::SetColorGainGreen1(int32_t v) {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return sensor_ ? sensor_->SetColorGainGreen1(v) : 0;
 }
-int CZizaduR3I5Ziva::GetColorGainGreen1() {
+int CameraDevice::GetColorGainGreen1() {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return ValueOf(sensor_.get(), &Sensor::GetColorGainGreen1);
 }
-int CZizaduR3I5Ziva::SetColorGainGreen2(int32_t v) {
+int CameraDevice::SetColorGainGreen2(int32_t v) {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return sensor_ ? sensor_->SetColorGainGreen2(v) : 0;
 }
-int CZizaduR3I5Ziva::GetColorGainGreen2() {
+int CameraDevice::GetColorGainGreen2() {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return ValueOf(sensor_.get(), &Sensor::GetColorGainGreen2);
 }
-int CZizaduR3I5Ziva::SetColorGainBlue(int32_t v) {
+int CameraDevice::SetColorGainBlue(int32_t v) {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return sensor_ ? sensor_->SetColorGainBlue(v) : 0;
 }
-int CZizaduR3I5Ziva::GetColorGainBlue() {
+int CameraDevice::GetColorGainBlue() {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return ValueOf(sensor_.get(), &Sensor::GetColorGainBlue);
 }
-int CZizaduR3I5Ziva::GetColorGainMin() { return ValueOf(sensor_.get(), &Sensor::GetColorGainMin); }
-int CZizaduR3I5Ziva::GetColorGainMax() { return ValueOf(sensor_.get(), &Sensor::GetColorGainMax); }
-int CZizaduR3I5Ziva::GetColorGainDefault() { return ValueOf(sensor_.get(), &Sensor::GetColorGainDefault); }
+int CameraDevice::GetColorGainMin() { return ValueOf(sensor_.get(), &Sensor::GetColorGainMin); }
+int CameraDevice::GetColorGainMax() { return ValueOf(sensor_.get(), &Sensor::GetColorGainMax); }
+int CameraDevice::GetColorGainDefault() { return ValueOf(sensor_.get(), &Sensor::GetColorGainDefault); }
 
 // ---- mirrors ----
 
-int CZizaduR3I5Ziva::SetMirrorH(int on) {
+int CameraDevice::SetMirrorH(int on) {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return sensor_ ? sensor_->SetMirrorH(on) : 0;
 }
-int CZizaduR3I5Ziva::SetMirrorV(int on) {
+int CameraDevice::SetMirrorV(int on) {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return sensor_ ? sensor_->SetMirrorV(on) : 0;
 }
-int CZizaduR3I5Ziva::GetMirrorH() {
+int CameraDevice::GetMirrorH() {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return ValueOf(sensor_.get(), &Sensor::GetMirrorH);
 }
-int CZizaduR3I5Ziva::GetMirrorV() {
+int CameraDevice::GetMirrorV() {
     std::lock_guard<std::recursive_mutex> lock(sensor_lock_);
     return ValueOf(sensor_.get(), &Sensor::GetMirrorV);
 }
-int CZizaduR3I5Ziva::GetMirrorVDefault() { return sensor_ ? sensor_->GetMirrorVDefault() : 0; }
-int CZizaduR3I5Ziva::GetMirrorHDefault() { return sensor_ ? sensor_->GetMirrorHDefault() : 0; }
-int CZizaduR3I5Ziva::IsMirrorVSupported() { return sensor_ ? sensor_->IsMirrorVSupported() : 0; }
-int CZizaduR3I5Ziva::IsMirrorHSupported() { return sensor_ ? sensor_->IsMirrorHSupported() : 0; }
+int CameraDevice::GetMirrorVDefault() { return sensor_ ? sensor_->GetMirrorVDefault() : 0; }
+int CameraDevice::GetMirrorHDefault() { return sensor_ ? sensor_->GetMirrorHDefault() : 0; }
+int CameraDevice::IsMirrorVSupported() { return sensor_ ? sensor_->IsMirrorVSupported() : 0; }
+int CameraDevice::IsMirrorHSupported() { return sensor_ ? sensor_->IsMirrorHSupported() : 0; }
 
 // ---- geometry from the sensor's record ----
 
-int CZizaduR3I5Ziva::IsWindowHSettable() { return sensor_ ? sensor_->info().window_h_settable : 0; }
-int CZizaduR3I5Ziva::IsWindowVSettable() { return sensor_ ? sensor_->info().window_v_settable : 0; }
-int CZizaduR3I5Ziva::GetSensorWidth() { return sensor_ ? sensor_->info().sensor_width : 0; }
-int CZizaduR3I5Ziva::GetSensorHeight() { return sensor_ ? sensor_->info().sensor_height : 0; }
-int CZizaduR3I5Ziva::GetDefaultWindowWidth() { return sensor_ ? sensor_->info().default_width : 0; }
-int CZizaduR3I5Ziva::GetDefaultWindowHeight() { return sensor_ ? sensor_->info().default_height : 0; }
-int CZizaduR3I5Ziva::GetDefaultWindowX() { return sensor_ ? sensor_->info().default_x : 0; }
-int CZizaduR3I5Ziva::GetDefaultWindowY() { return sensor_ ? sensor_->info().default_y : 0; }
+int CameraDevice::IsWindowHSettable() { return sensor_ ? sensor_->info().window_h_settable : 0; }
+int CameraDevice::IsWindowVSettable() { return sensor_ ? sensor_->info().window_v_settable : 0; }
+int CameraDevice::GetSensorWidth() { return sensor_ ? sensor_->info().sensor_width : 0; }
+int CameraDevice::GetSensorHeight() { return sensor_ ? sensor_->info().sensor_height : 0; }
+int CameraDevice::GetDefaultWindowWidth() { return sensor_ ? sensor_->info().default_width : 0; }
+int CameraDevice::GetDefaultWindowHeight() { return sensor_ ? sensor_->info().default_height : 0; }
+int CameraDevice::GetDefaultWindowX() { return sensor_ ? sensor_->info().default_x : 0; }
+int CameraDevice::GetDefaultWindowY() { return sensor_ ? sensor_->info().default_y : 0; }
 
 // ---- readout window, depth, trigger, speed ----
 
-int CZizaduR3I5Ziva::SetCaptureWindow(int x, int y, int width, int height, int mode) {
+int CameraDevice::SetCaptureWindow(int x, int y, int width, int height, int mode) {
     if (!sensor_) return 0;
     const sensor::SensorInfo& i = sensor_->info();
     if (x == i.window_x && y == i.window_y && width == i.window_width && height == i.window_height &&
@@ -166,7 +166,7 @@ int CZizaduR3I5Ziva::SetCaptureWindow(int x, int y, int width, int height, int m
     return 1;
 }
 
-int CZizaduR3I5Ziva::GetCaptureWindow(int* x, int* y, int* width, int* height, int* mode) {
+int CameraDevice::GetCaptureWindow(int* x, int* y, int* width, int* height, int* mode) {
     if (!sensor_) return 0;
     const sensor::SensorInfo& i = sensor_->info();
     if (x) *x = i.window_x;
@@ -177,7 +177,7 @@ int CZizaduR3I5Ziva::GetCaptureWindow(int* x, int* y, int* width, int* height, i
     return 1;
 }
 
-int CZizaduR3I5Ziva::SetTransferDepth(int mode) {
+int CameraDevice::SetTransferDepth(int mode) {
     if (!sensor_ || !controller_) return 0;
     sensor_->SetDataBits(mode);
     if (mode != 1) {
@@ -192,7 +192,7 @@ int CZizaduR3I5Ziva::SetTransferDepth(int mode) {
     return PrepareCapture();
 }
 
-int CZizaduR3I5Ziva::SetTriggerMode(uint32_t mode, int force) {
+int CameraDevice::SetTriggerMode(uint32_t mode, int force) {
     if (!sensor_ || !controller_) return 0;
     if (!force && mode == trigger_mode_) return 1;
     StopCapture(0);
@@ -205,14 +205,14 @@ int CZizaduR3I5Ziva::SetTriggerMode(uint32_t mode, int force) {
     return 1;
 }
 
-int CZizaduR3I5Ziva::LatchTriggerCount() {
+int CameraDevice::LatchTriggerCount() {
     uint8_t count = 0;
     if (!controller_ || !controller_->ReadFpgaRegister(kRegTriggerCount, &count)) return 0;
     last_trigger_count_ = count;
     return 1;
 }
 
-int CZizaduR3I5Ziva::SetReadoutSpeed(int mode) {
+int CameraDevice::SetReadoutSpeed(int mode) {
     if (!sensor_) return 0;
     uint32_t code = 0;
     if (mode == 2 && controller_ && controller_->GetLinkSpeedSync(&code) && code != 4) mode = 0;
@@ -220,30 +220,30 @@ int CZizaduR3I5Ziva::SetReadoutSpeed(int mode) {
     return sensor_->Hook88();
 }
 
-int CZizaduR3I5Ziva::GetReadoutSpeed() { return sensor_ ? sensor_->Hook89() : 0; }
+int CameraDevice::GetReadoutSpeed() { return sensor_ ? sensor_->Hook89() : 0; }
 
 // ---- registers ----
 
-int CZizaduR3I5Ziva::WriteSensorRegister(uint32_t reg, uint32_t value) {
+int CameraDevice::WriteSensorRegister(uint32_t reg, uint32_t value) {
     return sensor_ ? sensor_->WriteSensorRegister(reg, value) : 0;
 }
 
-int CZizaduR3I5Ziva::ReadSensorRegister(uint32_t reg, uint32_t* value) {
+int CameraDevice::ReadSensorRegister(uint32_t reg, uint32_t* value) {
     return sensor_ ? sensor_->ReadSensorRegister(reg, value) : 0;
 }
 
-int CZizaduR3I5Ziva::WriteFpgaRegister(uint32_t reg, uint32_t value) {
+int CameraDevice::WriteFpgaRegister(uint32_t reg, uint32_t value) {
     return controller_ ? controller_->WriteFpgaRegister(static_cast<uint8_t>(reg), static_cast<uint8_t>(value)) : 0;
 }
 
-int CZizaduR3I5Ziva::ReadFpgaRegister(uint32_t reg, int* ok) {
+int CameraDevice::ReadFpgaRegister(uint32_t reg, int* ok) {
     uint8_t value = 0;
     const bool read = controller_ && controller_->ReadFpgaRegister(static_cast<uint8_t>(reg), &value);
     if (ok) *ok = read ? 1 : 0;
     return read ? value : 0;
 }
 
-int CZizaduR3I5Ziva::WaitFpgaIdle(uint32_t ms) {
+int CameraDevice::WaitFpgaIdle(uint32_t ms) {
     if (!controller_) return 0;
     const uint32_t start = platform::MultimediaTime();
     while (platform::MultimediaTime() - start < ms) {
@@ -255,14 +255,14 @@ int CZizaduR3I5Ziva::WaitFpgaIdle(uint32_t ms) {
     return 0;
 }
 
-int CZizaduR3I5Ziva::WriteBusRegister16(uint8_t bus_address, uint16_t reg, uint16_t value) {
+int CameraDevice::WriteBusRegister16(uint8_t bus_address, uint16_t reg, uint16_t value) {
     if (!controller_ || !WaitFpgaIdle(3000)) return 0;
     const uint8_t bytes[4] = {static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg),
                               static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
     return controller_->I2cWrite(static_cast<uint8_t>(bus_address * 2), bytes, 4, 3000);
 }
 
-int CZizaduR3I5Ziva::ReadBusRegister16(uint8_t bus_address, uint16_t reg, uint16_t* value) {
+int CameraDevice::ReadBusRegister16(uint8_t bus_address, uint16_t reg, uint16_t* value) {
     if (!controller_ || !WaitFpgaIdle(3000)) return 0;
     const uint8_t address[2] = {static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg)};
     if (!controller_->I2cWrite(static_cast<uint8_t>(bus_address * 2), address, 2, 3000)) return 0;
@@ -278,46 +278,46 @@ int CZizaduR3I5Ziva::ReadBusRegister16(uint8_t bus_address, uint16_t reg, uint16
 
 // ---- optional features and forwarders ----
 
-int CZizaduR3I5Ziva::SensorOperation11() { return sensor_ ? sensor_->Reserved11() : 0; }
-int CZizaduR3I5Ziva::IsControlASupported() { return sensor_ ? sensor_->IsControlASupported() : 0; }
-int CZizaduR3I5Ziva::SetControlA(int32_t v) { return sensor_ ? sensor_->SetControlA(v) : 0; }
-int CZizaduR3I5Ziva::GetControlA() { return ValueOf(sensor_.get(), &Sensor::GetControlA); }
-int CZizaduR3I5Ziva::GetControlAMin() { return ValueOf(sensor_.get(), &Sensor::GetControlAMin); }
-int CZizaduR3I5Ziva::GetControlAMax() { return ValueOf(sensor_.get(), &Sensor::GetControlAMax); }
-int CZizaduR3I5Ziva::GetControlADefault() { return ValueOf(sensor_.get(), &Sensor::GetControlADefault); }
-int CZizaduR3I5Ziva::IsControlBSupported() { return sensor_ ? sensor_->IsControlBSupported() : 0; }
-int CZizaduR3I5Ziva::SetControlB(int32_t v) { return sensor_ ? sensor_->SetControlB(v) : 0; }
-int CZizaduR3I5Ziva::GetControlB() { return ValueOf(sensor_.get(), &Sensor::GetControlB); }
-int CZizaduR3I5Ziva::IsControlCSupported() { return sensor_ ? sensor_->IsControlCSupported() : 0; }
-int CZizaduR3I5Ziva::GetControlCMin() { return ValueOf(sensor_.get(), &Sensor::GetControlCMin); }
-int CZizaduR3I5Ziva::GetControlCMax() { return ValueOf(sensor_.get(), &Sensor::GetControlCMax); }
-int CZizaduR3I5Ziva::GetControlCDefault() { return ValueOf(sensor_.get(), &Sensor::GetControlCDefault); }
-int CZizaduR3I5Ziva::IsControlDSupported() { return sensor_ ? sensor_->IsControlDSupported() : 0; }
-int CZizaduR3I5Ziva::GetControlD(int32_t* value) { return sensor_ ? sensor_->GetControlD(value) : 0; }
-int CZizaduR3I5Ziva::SetControlD(int32_t on) { return sensor_ ? sensor_->SetControlD(on) : 0; }
-uint32_t CZizaduR3I5Ziva::GetControlE() { return sensor_ ? sensor_->GetControlE() : 0xFFFFFFFFu; }
-uint32_t CZizaduR3I5Ziva::GetControlF() { return sensor_ ? sensor_->GetControlF() : 0xFFFFFFFFu; }
-int CZizaduR3I5Ziva::IsInternalCorrectionSupported() { return sensor_ ? sensor_->IsInternalCorrectionSupported() : 0; }
-int CZizaduR3I5Ziva::IsPeltierSupported() { return sensor_ ? sensor_->IsPeltierSupported() : 0; }
-int CZizaduR3I5Ziva::GetPeltier() { return sensor_ ? sensor_->GetPeltier() : 0; }
-int CZizaduR3I5Ziva::SetPeltier(int32_t v) { return sensor_ ? sensor_->SetPeltier(v) : 0; }
-int CZizaduR3I5Ziva::IsTemperatureSupported() { return sensor_ ? sensor_->IsTemperatureSupported() : 0; }
-int CZizaduR3I5Ziva::GetTemperature(double* c) { return sensor_ ? sensor_->GetTemperature(c) : 0; }
-int CZizaduR3I5Ziva::OnCaptureSetup() {
+int CameraDevice::SensorOperation11() { return sensor_ ? sensor_->Reserved11() : 0; }
+int CameraDevice::IsControlASupported() { return sensor_ ? sensor_->IsControlASupported() : 0; }
+int CameraDevice::SetControlA(int32_t v) { return sensor_ ? sensor_->SetControlA(v) : 0; }
+int CameraDevice::GetControlA() { return ValueOf(sensor_.get(), &Sensor::GetControlA); }
+int CameraDevice::GetControlAMin() { return ValueOf(sensor_.get(), &Sensor::GetControlAMin); }
+int CameraDevice::GetControlAMax() { return ValueOf(sensor_.get(), &Sensor::GetControlAMax); }
+int CameraDevice::GetControlADefault() { return ValueOf(sensor_.get(), &Sensor::GetControlADefault); }
+int CameraDevice::IsControlBSupported() { return sensor_ ? sensor_->IsControlBSupported() : 0; }
+int CameraDevice::SetControlB(int32_t v) { return sensor_ ? sensor_->SetControlB(v) : 0; }
+int CameraDevice::GetControlB() { return ValueOf(sensor_.get(), &Sensor::GetControlB); }
+int CameraDevice::IsControlCSupported() { return sensor_ ? sensor_->IsControlCSupported() : 0; }
+int CameraDevice::GetControlCMin() { return ValueOf(sensor_.get(), &Sensor::GetControlCMin); }
+int CameraDevice::GetControlCMax() { return ValueOf(sensor_.get(), &Sensor::GetControlCMax); }
+int CameraDevice::GetControlCDefault() { return ValueOf(sensor_.get(), &Sensor::GetControlCDefault); }
+int CameraDevice::IsControlDSupported() { return sensor_ ? sensor_->IsControlDSupported() : 0; }
+int CameraDevice::GetControlD(int32_t* value) { return sensor_ ? sensor_->GetControlD(value) : 0; }
+int CameraDevice::SetControlD(int32_t on) { return sensor_ ? sensor_->SetControlD(on) : 0; }
+uint32_t CameraDevice::GetControlE() { return sensor_ ? sensor_->GetControlE() : 0xFFFFFFFFu; }
+uint32_t CameraDevice::GetControlF() { return sensor_ ? sensor_->GetControlF() : 0xFFFFFFFFu; }
+int CameraDevice::IsInternalCorrectionSupported() { return sensor_ ? sensor_->IsInternalCorrectionSupported() : 0; }
+int CameraDevice::IsPeltierSupported() { return sensor_ ? sensor_->IsPeltierSupported() : 0; }
+int CameraDevice::GetPeltier() { return sensor_ ? sensor_->GetPeltier() : 0; }
+int CameraDevice::SetPeltier(int32_t v) { return sensor_ ? sensor_->SetPeltier(v) : 0; }
+int CameraDevice::IsTemperatureSupported() { return sensor_ ? sensor_->IsTemperatureSupported() : 0; }
+int CameraDevice::GetTemperature(double* c) { return sensor_ ? sensor_->GetTemperature(c) : 0; }
+int CameraDevice::OnCaptureSetup() {
     if (sensor_) sensor_->OnCaptureSetup();
     return sensor_ ? 1 : 0;
 }
-int CZizaduR3I5Ziva::OnCaptureReset() {
+int CameraDevice::OnCaptureReset() {
     if (sensor_) sensor_->OnCaptureReset();
     return sensor_ ? 1 : 0;
 }
-int CZizaduR3I5Ziva::SetSamplingRate(int, int32_t value, int32_t*) { return sensor_ ? sensor_->SetSamplingRate(value) : 0; }
-int CZizaduR3I5Ziva::SupportsColorMode8() { return sensor_ ? sensor_->SupportsColorMode8() : 1; }
-int CZizaduR3I5Ziva::SupportsColorMode16() { return sensor_ ? sensor_->SupportsColorMode16() : 1; }
-int CZizaduR3I5Ziva::SupportsColorMode24() { return sensor_ ? sensor_->SupportsColorMode24() : 1; }
+int CameraDevice::SetSamplingRate(int, int32_t value, int32_t*) { return sensor_ ? sensor_->SetSamplingRate(value) : 0; }
+int CameraDevice::SupportsColorMode8() { return sensor_ ? sensor_->SupportsColorMode8() : 1; }
+int CameraDevice::SupportsColorMode16() { return sensor_ ? sensor_->SupportsColorMode16() : 1; }
+int CameraDevice::SupportsColorMode24() { return sensor_ ? sensor_->SupportsColorMode24() : 1; }
 
 // The sensor's unnamed operations that the device passes through.
-int CZizaduR3I5Ziva::SensorOperation(int slot) {
+int CameraDevice::SensorOperation(int slot) {
     Sensor* s = sensor_.get();
     const bool one_without = slot == 140 || slot == 141;
     if (!s) return one_without ? 1 : 0;

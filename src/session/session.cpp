@@ -8,10 +8,10 @@
 
 namespace kelvox {
 
-CKelvox::CKelvox() : rate_time_base_(platform::MultimediaTime()) {}
+Session::Session() : rate_time_base_(platform::MultimediaTime()) {}
 
 // Teardown: keep the camera's settings, close the camera and let everything go.
-CKelvox::~CKelvox() {
+Session::~Session() {
     const bool camera_was_open = open_camera_ >= 0;
     open_camera_ = -1;
     if (device_ && camera_was_open) SaveDialogSettings(device_->GetOpenDeviceNumber());
@@ -21,11 +21,11 @@ CKelvox::~CKelvox() {
     for (auto& p : pictures_) p.reset();
 }
 
-int CKelvox::Initialize(platform::WindowHandle notify_window) {
+int Session::Initialize(platform::WindowHandle notify_window) {
     device_.reset();
     for (auto& p : pictures_) p.reset();
     try {
-        device_ = std::make_unique<device::CDeduruROZ3E5DuveveRez>();
+        device_ = std::make_unique<device::CameraDevice>();
         for (auto& p : pictures_) p = std::make_unique<imaging::DibImage>();
     } catch (const std::bad_alloc&) {
     }
@@ -54,25 +54,25 @@ int CKelvox::Initialize(platform::WindowHandle notify_window) {
     return 1;
 }
 
-bool CKelvox::NeedDevice(bool notify_only) {
+bool Session::NeedDevice(bool notify_only) {
     if (device_) return true;
     if (notify_only) NotifyError(KELVOX_ERR_NOT_READY);
     else RecordError(KELVOX_ERR_NOT_READY);
     return false;
 }
 
-int CKelvox::DeviceIo(int answer) {
+int Session::DeviceIo(int answer) {
     if (!answer) RecordError(KELVOX_ERR_DEVICE_IO);
     return answer;
 }
 
-void CKelvox::RecordError(int code) {
+void Session::RecordError(int code) {
     errors_.Push(code);
     if (platform::WindowHandle w = notify_window_.load())
         platform::PostWindowMessage(w, KELVOX_WM_ERROR, 0, code);
 }
 
-void CKelvox::NotifyError(int code) {
+void Session::NotifyError(int code) {
     platform::PostWindowMessage(notify_window_.load(), KELVOX_WM_ERROR, 0, code);
 }
 

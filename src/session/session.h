@@ -24,7 +24,7 @@
 
 namespace kelvox {
 
-class CKelvox {
+class Session {
 public:
     // The ten planes of the defect mask and the dot filter.
     enum MaskPlane {
@@ -38,10 +38,10 @@ public:
     static constexpr int kSensorHeight = 1200;
     static constexpr const char* kNameBase = "KelvoxNx40-USB3-Q5";
 
-    CKelvox();
-    virtual ~CKelvox();
-    CKelvox(const CKelvox&) = delete;
-    CKelvox& operator=(const CKelvox&) = delete;
+    Session();
+    virtual ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     // Run once by Kelvox_Initialize; the handle is returned whatever this reports.
     int Initialize(platform::WindowHandle notify_window);
@@ -139,7 +139,7 @@ public:
     int WriteSromID(int address, int value);
 
     // ---- for the layers above and tests ----
-    device::CDeduruROZ3E5DuveveRez* device() const { return device_.get(); }
+    device::CameraDevice* device() const { return device_.get(); }
     imaging::DibImage* picture(int index) const { return pictures_[index].get(); }
     int open_camera() const { return open_camera_; }
     const CameraSettings& camera_settings() const { return settings_; }
@@ -175,7 +175,7 @@ private:
     // A device answer of 0 becomes error 6; the answer is passed on.
     int DeviceIo(int answer);
 
-    std::unique_ptr<device::CDeduruROZ3E5DuveveRez> device_;
+    std::unique_ptr<device::CameraDevice> device_;
     std::array<std::unique_ptr<imaging::DibImage>, kPictures> pictures_;
     CaptureWindow window_;
     FilterSettings filters_;

@@ -16,7 +16,7 @@ constexpr uint16_t kSerialAddress = 0x1040;
 
 }  // namespace
 
-int CKelvox::EnumDevice(char (*names)[256]) {
+int Session::EnumDevice(char (*names)[256]) {
     if (!NeedDevice()) return 0;
     if (!names) {
         RecordError(KELVOX_ERR_PARAM);
@@ -33,7 +33,7 @@ int CKelvox::EnumDevice(char (*names)[256]) {
     return listed;
 }
 
-int CKelvox::EnumDeviceW(wchar_t (*names)[256]) {
+int Session::EnumDeviceW(wchar_t (*names)[256]) {
     if (!names) {
         RecordError(device_ ? KELVOX_ERR_PARAM : KELVOX_ERR_NOT_READY);
         return 0;
@@ -46,7 +46,7 @@ int CKelvox::EnumDeviceW(wchar_t (*names)[256]) {
     return count;
 }
 
-int CKelvox::GetDeviceName(int index, char* name, int size) {
+int Session::GetDeviceName(int index, char* name, int size) {
     if (!NeedDevice()) return 0;
     if (size <= 18 || !name) {
         RecordError(KELVOX_ERR_PARAM);
@@ -66,7 +66,7 @@ int CKelvox::GetDeviceName(int index, char* name, int size) {
     return 1;
 }
 
-int CKelvox::GetDeviceNameW(int index, wchar_t* name, int size) {
+int Session::GetDeviceNameW(int index, wchar_t* name, int size) {
     char narrow[256];
     if (!GetDeviceName(index, narrow, sizeof narrow)) return 0;
     wchar_t wide[1024];
@@ -79,7 +79,7 @@ int CKelvox::GetDeviceNameW(int index, wchar_t* name, int size) {
     return 1;
 }
 
-int CKelvox::SetDeviceNumber(int index) {
+int Session::SetDeviceNumber(int index) {
     if (!NeedDevice()) return 0;
     if (settings_seen_) SaveDialogSettings(open_camera_);
     settings_seen_ = true;
@@ -100,8 +100,8 @@ int CKelvox::SetDeviceNumber(int index) {
 
 // The cache goes to the camera in a fixed order: gains, exposure, mirrors, then the optional
 // controls this camera may have.
-void CKelvox::ApplyCameraSettings() {
-    device::CZizaduR3I5Ziva& d = *device_;
+void Session::ApplyCameraSettings() {
+    device::CameraDevice& d = *device_;
     ApplyGainsAndExposure();
     d.SetMirrorV(settings_.mirror_v);
     d.SetMirrorH(settings_.mirror_h);
@@ -118,8 +118,8 @@ void CKelvox::ApplyCameraSettings() {
 }
 
 // Global gain, the four colour gains and the exposure (precise where the camera has it).
-void CKelvox::ApplyGainsAndExposure() {
-    device::CZizaduR3I5Ziva& d = *device_;
+void Session::ApplyGainsAndExposure() {
+    device::CameraDevice& d = *device_;
     d.SetGlobalGain(static_cast<uint32_t>(settings_.global_gain));
     d.SetColorGainGreen1(settings_.gain_green1);
     d.SetColorGainRed(settings_.gain_red);
@@ -129,7 +129,7 @@ void CKelvox::ApplyGainsAndExposure() {
     else d.SetRealExposureTime(static_cast<uint32_t>(settings_.exposure));
 }
 
-int CKelvox::GetCameraInfo(KELVOX_CAMERA_INFO* info) {
+int Session::GetCameraInfo(KELVOX_CAMERA_INFO* info) {
     if (!NeedDevice()) return 0;
     if (!info) {
         RecordError(KELVOX_ERR_PARAM);
@@ -154,7 +154,7 @@ int CKelvox::GetCameraInfo(KELVOX_CAMERA_INFO* info) {
     return 1;
 }
 
-int CKelvox::ReadSerialNumberA(char* text, int size) {
+int Session::ReadSerialNumberA(char* text, int size) {
     if (size < 32) {
         RecordError(KELVOX_ERR_PARAM);
         return 0;
@@ -187,7 +187,7 @@ int CKelvox::ReadSerialNumberA(char* text, int size) {
     return read > 0 || erased ? 1 : 0;
 }
 
-int CKelvox::ReadSerialNumberW(wchar_t* text, int size) {
+int Session::ReadSerialNumberW(wchar_t* text, int size) {
     char narrow[1024] = {};
     if (!ReadSerialNumberA(narrow, sizeof narrow)) return 0;
     wchar_t wide[1024];

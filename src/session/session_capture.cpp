@@ -24,14 +24,14 @@ int SubsampleDivisor(int code) {
 
 // The raw picture a colour mode's frames land in: 16 bits for the 16-bit raw mode and the two
 // 16-bit-per-channel output modes.
-int RawPictureOf(int mode) { return mode == 1 || mode == 4 || mode == 5 ? CKelvox::kRaw16 : CKelvox::kRaw8; }
+int RawPictureOf(int mode) { return mode == 1 || mode == 4 || mode == 5 ? Session::kRaw16 : Session::kRaw8; }
 
 }  // namespace
 
 // ---- the prepare step ----
 
-int CKelvox::PrepareCapture() {
-    device::CZizaduR3I5Ziva& d = *device_;
+int Session::PrepareCapture() {
+    device::CameraDevice& d = *device_;
     if (!d.IsDeviceAvailable(d.GetOpenDeviceNumber())) {
         RecordError(KELVOX_ERR_NO_CAMERA);
         return 0;
@@ -74,8 +74,8 @@ int CKelvox::PrepareCapture() {
 
 // The cache again, in the order capture wants it: mirrors first, then free-running capture,
 // gains, exposure and the optional controls.
-void CKelvox::ApplyCaptureSettings() {
-    device::CZizaduR3I5Ziva& d = *device_;
+void Session::ApplyCaptureSettings() {
+    device::CameraDevice& d = *device_;
     d.SetMirrorV(settings_.mirror_v);
     d.SetMirrorH(settings_.mirror_h);
     d.SetTriggerMode(0, 1);
@@ -89,7 +89,7 @@ void CKelvox::ApplyCaptureSettings() {
 
 // ---- the capture states ----
 
-int CKelvox::Capture() {
+int Session::Capture() {
     std::lock_guard<std::recursive_mutex> control(control_lock_);
     if (!NeedDevice()) return 0;
     switch (capture_state_.load()) {
@@ -105,7 +105,7 @@ int CKelvox::Capture() {
     }
 }
 
-int CKelvox::StartPreview() {
+int Session::StartPreview() {
     std::lock_guard<std::recursive_mutex> control(control_lock_);
     if (!NeedDevice()) return 0;
     if (capture_state_.load() == kLivePreview) return 1;
@@ -138,7 +138,7 @@ int CKelvox::StartPreview() {
     return 1;
 }
 
-int CKelvox::CallBackPreview(platform::WindowHandle window, void* buffer, int size, int row_order) {
+int Session::CallBackPreview(platform::WindowHandle window, void* buffer, int size, int row_order) {
     std::lock_guard<std::recursive_mutex> control(control_lock_);
     {
         std::lock_guard<std::mutex> lock(frame_lock_);
@@ -156,14 +156,14 @@ int CKelvox::CallBackPreview(platform::WindowHandle window, void* buffer, int si
     return 1;
 }
 
-int CKelvox::StopPreview() {
+int Session::StopPreview() {
     std::lock_guard<std::recursive_mutex> control(control_lock_);
     if (!NeedDevice()) return 0;
     StopFrameThread();
     return 1;
 }
 
-void CKelvox::StopFrameThread() {
+void Session::StopFrameThread() {
     run_state_ = 0;
     wake_.Set();
     if (capture_state_.load() != kIdle) {
@@ -177,7 +177,7 @@ void CKelvox::StopFrameThread() {
     }
 }
 
-int CKelvox::Close() {
+int Session::Close() {
     std::lock_guard<std::recursive_mutex> control(control_lock_);
     StopPreview();
     image_valid_ = 0;
@@ -187,7 +187,7 @@ int CKelvox::Close() {
 
 // ---- the live-preview loop ----
 
-void CKelvox::FrameLoop() {
+void Session::FrameLoop() {
     platform::TimerResolution fine;  // a wait time of 1 ms must not become a scheduler tick
     while (run_state_.load() != 0) {
         wake_.Wait(static_cast<uint32_t>(wait_time_.load()));
@@ -230,7 +230,7 @@ void CKelvox::FrameLoop() {
     }
 }
 
-void CKelvox::CountFrame() {
+void Session::CountFrame() {
     ++frame_counter_;
     const uint32_t now = platform::MultimediaTime();
     const uint32_t elapsed = now - rate_time_base_;
@@ -241,7 +241,7 @@ void CKelvox::CountFrame() {
     }
 }
 
-bool CKelvox::FetchFrame(imaging::DibImage& raw) {
+bool Session::FetchFrame(imaging::DibImage& raw) {
     // A device frame larger than the picture (a camera reopened with another geometry under a
     // running preview) would overrun it: count it as a failed transfer instead.
     if (raw.empty() || static_cast<size_t>(device_->frame_size()) > raw.size()) return false;
@@ -259,11 +259,11 @@ bool CKelvox::FetchFrame(imaging::DibImage& raw) {
     return true;
 }
 
-void CKelvox::PostFrameFailure(int code) {  // under the frame lock
+void Session::PostFrameFailure(int code) {  // under the frame lock
     if (platform::WindowHandle w = callback_window_) platform::PostWindowMessage(w, KELVOX_WM_FRAME, 0, code);
 }
 
-bool CKelvox::CopyToHost(const imaging::DibImage& image, void* buffer, int size, int row_order) {
+bool Session::CopyToHost(const imaging::DibImage& image, void* buffer, int size, int row_order) {
     const size_t stride = static_cast<size_t>(image.stride());
     if (size < 0 || static_cast<size_t>(size) < image.size()) {
         PostFrameFailure(KELVOX_ERR_BUFFER);
@@ -282,7 +282,7 @@ bool CKelvox::CopyToHost(const imaging::DibImage& image, void* buffer, int size,
 
 // ---- capture on demand ----
 
-int CKelvox::SnapShot(void* buffer, int size, int row_order) {
+int Session::SnapShot(void* buffer, int size, int row_order) {
     std::lock_guard<std::recursive_mutex> control(control_lock_);
     if (!NeedDevice()) return 0;
     const int state = capture_state_.load();
@@ -313,7 +313,7 @@ int CKelvox::SnapShot(void* buffer, int size, int row_order) {
     return 1;
 }
 
-int CKelvox::GetImage(void* buffer, int size, int row_order) {
+int Session::GetImage(void* buffer, int size, int row_order) {
     if (!NeedDevice()) return 0;
     std::lock_guard<std::mutex> lock(frame_lock_);
     const int mode = color_mode_;

@@ -6,7 +6,7 @@ namespace kelvox {
 
 namespace {
 
-using Device = device::CZizaduR3I5Ziva;
+using Device = device::CameraDevice;
 
 struct Range {
     int low, high;
@@ -44,7 +44,7 @@ int* HeldSetting(FilterSettings& f, int id, Range* range) {
 
 }  // namespace
 
-int CKelvox::SetFilterValue(int id, int value) {
+int Session::SetFilterValue(int id, int value) {
     if (!NeedDevice()) return 0;
     Device& d = *device_;
     auto within = [&](int low, int high) {
@@ -152,7 +152,7 @@ int CKelvox::SetFilterValue(int id, int value) {
     }
 }
 
-int CKelvox::GetFilterValue(int id, int* ok) {
+int Session::GetFilterValue(int id, int* ok) {
     if (!device_ && ok) *ok = 0;
     if (!NeedDevice()) return 0;
     if (ok) *ok = 1;

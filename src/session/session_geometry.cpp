@@ -7,14 +7,14 @@ namespace {
 bool Subsampling(int code) { return code == 1 || code == 2 || code == 3 || code == 17 || code == 18 || code == 19; }
 }  // namespace
 
-bool CKelvox::CaptureWindowValid() const {
+bool Session::CaptureWindowValid() const {
     const CaptureWindow& w = window_;
     return w.width >= 0 && w.height >= 0 && w.x >= 0 && w.y >= 0 && w.width <= kSensorWidth &&
            w.height <= kSensorHeight && w.x <= kSensorWidth && w.y <= kSensorHeight && w.x + w.width <= kSensorWidth &&
            w.y + w.height <= kSensorHeight && !Subsampling(subsample_);
 }
 
-int CKelvox::SetCaptureWindowEx(int total_width, int x, int width, int total_height, int y, int height) {
+int Session::SetCaptureWindowEx(int total_width, int x, int width, int total_height, int y, int height) {
     if (!NeedDevice()) return 0;
     if ((width != kSensorWidth && device_->IsWindowHSettable() == 0) ||
         (height != kSensorHeight && device_->IsWindowVSettable() == 0)) {
@@ -35,7 +35,7 @@ int CKelvox::SetCaptureWindowEx(int total_width, int x, int width, int total_hei
     return 1;
 }
 
-int CKelvox::GetCaptureWindowEx(int* total_width, int* x, int* width, int* total_height, int* y, int* height) {
+int Session::GetCaptureWindowEx(int* total_width, int* x, int* width, int* total_height, int* y, int* height) {
     if (total_width) *total_width = window_.total_width;
     if (x) *x = window_.x;
     if (width) *width = window_.width;
@@ -45,7 +45,7 @@ int CKelvox::GetCaptureWindowEx(int* total_width, int* x, int* width, int* total
     return 1;
 }
 
-int CKelvox::SetColorMode(int bits) {
+int Session::SetColorMode(int bits) {
     if (device_) {
         if (!device_->SupportsColorMode8() && (bits == 8 || bits == 32)) {
             RecordError(KELVOX_ERR_PARAM);
@@ -65,21 +65,21 @@ int CKelvox::SetColorMode(int bits) {
     return 0;
 }
 
-int CKelvox::GetColorMode() const { return color_mode_ >= 0 && color_mode_ < 6 ? kColorModeBits[color_mode_] : -1; }
+int Session::GetColorMode() const { return color_mode_ >= 0 && color_mode_ < 6 ? kColorModeBits[color_mode_] : -1; }
 
-int CKelvox::SetSubSample(int code) {
+int Session::SetSubSample(int code) {
     if (code != 0) return 0;
     subsample_ = 0;
     return 1;
 }
 
-int CKelvox::SetWaitTime(int ms) {
+int Session::SetWaitTime(int ms) {
     if (ms < 0) return 0;
     wait_time_ = ms;
     return 1;
 }
 
-int CKelvox::SetSamplingRate(int rate) {
+int Session::SetSamplingRate(int rate) {
     if (!device_) return 0;
     int32_t value = rate;
     return device_->SetSamplingRate(0, 0, &value);

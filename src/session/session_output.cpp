@@ -8,7 +8,7 @@
 
 namespace kelvox {
 
-int CKelvox::SaveImage(const char* name, int format) {
+int Session::SaveImage(const char* name, int format) {
     if (!device_ || !image_valid_.load()) {
         RecordError(KELVOX_ERR_NOT_READY);
         return 0;
@@ -34,7 +34,7 @@ int CKelvox::SaveImage(const char* name, int format) {
     return output::SaveImageFile(name, *image, format);
 }
 
-int CKelvox::SaveImageW(const wchar_t* name, int format) {
+int Session::SaveImageW(const wchar_t* name, int format) {
     char narrow[kMaxFileName];
     if (platform::WideToNarrow(platform::CodePage::ThreadAnsi, name, narrow, kMaxFileName - 1) == 0) {
         RecordError(KELVOX_ERR_CONVERT);

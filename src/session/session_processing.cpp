@@ -50,7 +50,7 @@ void ApplyToFrame(const imaging::PointTable& table, const imaging::Plane& p, int
 
 // The automatic exposure or gain control: five regions of the raw picture vote on whether it is
 // too bright or too dark.
-int CKelvox::MeasureAutoExposure(imaging::DibImage& raw) {
+int Session::MeasureAutoExposure(imaging::DibImage& raw) {
     const int mode = settings_.auto_iris;
     if ((mode != 1 && mode != 2) || raw.empty()) return 0;
     int means[5];
@@ -64,7 +64,7 @@ int CKelvox::MeasureAutoExposure(imaging::DibImage& raw) {
         else if (mean < 100) f += 0.05;
     }
     if (f > 0.6 && f < 1.2) return 1;
-    device::CZizaduR3I5Ziva& d = *device_;
+    device::CameraDevice& d = *device_;
     if (mode == 2) {
         const int g = std::max(4, d.GetGlobalGain());
         int gain = static_cast<int>(g * f);
@@ -88,7 +88,7 @@ int CKelvox::MeasureAutoExposure(imaging::DibImage& raw) {
 }
 
 // White balance (when automatic) and demosaic of a raw picture into a colour picture.
-void CKelvox::MakeColour(imaging::DibImage& raw, imaging::DibImage& colour, const imaging::RowAdjustments& after) {
+void Session::MakeColour(imaging::DibImage& raw, imaging::DibImage& colour, const imaging::RowAdjustments& after) {
     const int bayer = imaging::AdjustBayerMode(filters_.bayer_mode, settings_.mirror_v, settings_.mirror_h);
     const imaging::Plane raw_plane = imaging::PlaneOf(raw);
     if (filters_.bayer_auto) {
@@ -102,7 +102,7 @@ void CKelvox::MakeColour(imaging::DibImage& raw, imaging::DibImage& colour, cons
     imaging::Demosaic(raw_plane, imaging::PlaneOf(colour), bayer, filters_.bayer_red, filters_.bayer_blue, after);
 }
 
-void CKelvox::ProcessGrey(imaging::DibImage& raw, int mode) {
+void Session::ProcessGrey(imaging::DibImage& raw, int mode) {
     if (filters_.gray_mode == 1) {
         imaging::GrayBalance balance;
         for (int p = 0; p < 4; ++p) {
@@ -126,7 +126,7 @@ void CKelvox::ProcessGrey(imaging::DibImage& raw, int mode) {
     }
 }
 
-void CKelvox::ProcessFrame() {
+void Session::ProcessFrame() {
     const int mode = prepared_mode_;
     imaging::DibImage& raw = *pictures_[SixteenBit(mode) ? kRaw16 : kRaw8];
     if (raw.empty()) return;

@@ -5,7 +5,7 @@
 
 namespace kelvox {
 
-int CKelvox::SetExposureTimeEx(double seconds) {
+int Session::SetExposureTimeEx(double seconds) {
     if (!NeedDevice()) return 0;
     if (!device_->IsExposureTimeExSupported()) {
         RecordError(KELVOX_ERR_UNSUPPORTED);
@@ -21,7 +21,7 @@ int CKelvox::SetExposureTimeEx(double seconds) {
     return 1;
 }
 
-double CKelvox::GetExposureTimeEx(int* ok) {
+double Session::GetExposureTimeEx(int* ok) {
     double value = -1.0;
     int read = 0;
     if (!device_) {
@@ -41,7 +41,7 @@ double CKelvox::GetExposureTimeEx(int* ok) {
     return value;
 }
 
-int CKelvox::SetRealExposureTime(int microseconds) {
+int Session::SetRealExposureTime(int microseconds) {
     if (!NeedDevice()) return 0;
     const auto units = static_cast<int>(microseconds / 100.0);
     if (device_->GetRealExposureTimeMin() <= units && device_->GetRealExposureTimeMax() >= units) {
@@ -62,7 +62,7 @@ int CKelvox::SetRealExposureTime(int microseconds) {
     return 0;
 }
 
-int CKelvox::GetRealExposureTime(int* ok) {
+int Session::GetRealExposureTime(int* ok) {
     if (!device_) {
         if (ok) *ok = 0;
         RecordError(KELVOX_ERR_NOT_READY);
@@ -74,7 +74,7 @@ int CKelvox::GetRealExposureTime(int* ok) {
     return settings_.real_exposure_us;
 }
 
-double CKelvox::GetTemperatureEx(int* ok) {
+double Session::GetTemperatureEx(int* ok) {
     double celsius = 0.0;
     int read = 0;
     if (!device_) {
@@ -92,7 +92,7 @@ double CKelvox::GetTemperatureEx(int* ok) {
     return celsius;
 }
 
-int CKelvox::SetMirrorH(int on) {
+int Session::SetMirrorH(int on) {
     if (!NeedDevice()) return 0;
     {
         std::lock_guard<std::mutex> lock(frame_lock_);  // processing reads the mirrors
@@ -102,7 +102,7 @@ int CKelvox::SetMirrorH(int on) {
     return 1;
 }
 
-int CKelvox::SetMirrorV(int on) {
+int Session::SetMirrorV(int on) {
     if (!NeedDevice(true)) return 0;
     {
         std::lock_guard<std::mutex> lock(frame_lock_);
@@ -112,17 +112,17 @@ int CKelvox::SetMirrorV(int on) {
     return 1;
 }
 
-int CKelvox::GetMirrorH() {
+int Session::GetMirrorH() {
     if (!NeedDevice()) return 0;
     return settings_.mirror_h;
 }
 
-int CKelvox::GetMirrorV() {
+int Session::GetMirrorV() {
     if (!NeedDevice(true)) return 0;
     return settings_.mirror_v;
 }
 
-int CKelvox::SetAutoIris(int mode) {
+int Session::SetAutoIris(int mode) {
     if (static_cast<unsigned>(mode) > 2u) {
         NotifyError(KELVOX_ERR_PARAM);
         return 0;
@@ -132,12 +132,12 @@ int CKelvox::SetAutoIris(int mode) {
     return 1;
 }
 
-int CKelvox::GetAutoIris(int* ok) {
+int Session::GetAutoIris(int* ok) {
     if (ok) *ok = 1;
     return settings_.auto_iris;
 }
 
-int CKelvox::SetInternalCorrection(int value) {
+int Session::SetInternalCorrection(int value) {
     if (!NeedDevice()) return 0;
     if (!device_->IsInternalCorrectionSupported()) {
         NotifyError(KELVOX_ERR_UNSUPPORTED);
@@ -146,7 +146,7 @@ int CKelvox::SetInternalCorrection(int value) {
     return device_->SetInternalCorrection(value);
 }
 
-int CKelvox::GetInternalCorrection(int* ok) {
+int Session::GetInternalCorrection(int* ok) {
     if (!NeedDevice()) return 0;
     if (!device_->IsInternalCorrectionSupported()) {
         NotifyError(KELVOX_ERR_UNSUPPORTED);
@@ -158,7 +158,7 @@ int CKelvox::GetInternalCorrection(int* ok) {
 
 // ---- registers ----
 
-int CKelvox::ReadRegister(uint32_t address, int* ok) {
+int Session::ReadRegister(uint32_t address, int* ok) {
     if (ok) *ok = 0;
     if (!NeedDevice()) return 0;
     uint32_t value = 0;
@@ -170,12 +170,12 @@ int CKelvox::ReadRegister(uint32_t address, int* ok) {
     return static_cast<int>(value);
 }
 
-int CKelvox::WriteRegister(uint32_t address, uint32_t value) {
+int Session::WriteRegister(uint32_t address, uint32_t value) {
     if (!NeedDevice()) return 0;
     return DeviceIo(device_->WriteSensorRegister(address, value)) ? 1 : 0;
 }
 
-int CKelvox::FpgaReadRegister(uint32_t address, int* ok) {
+int Session::FpgaReadRegister(uint32_t address, int* ok) {
     if (ok) *ok = 0;
     if (!NeedDevice()) return 0;
     int read = 0;
@@ -188,12 +188,12 @@ int CKelvox::FpgaReadRegister(uint32_t address, int* ok) {
     return static_cast<uint16_t>(value);
 }
 
-int CKelvox::FpgaWriteRegister(uint32_t address, uint32_t value) {
+int Session::FpgaWriteRegister(uint32_t address, uint32_t value) {
     if (!NeedDevice()) return 0;
     return DeviceIo(device_->WriteFpgaRegister(address & 0xFF, value & 0xFFFF)) ? 1 : 0;
 }
 
-int CKelvox::GetIOPort(unsigned char* value) {
+int Session::GetIOPort(unsigned char* value) {
     if (!NeedDevice(true)) return 0;
     int read = 0;
     const int byte = value ? device_->ReadFpgaRegister(0x07, &read) : 0;
@@ -205,12 +205,12 @@ int CKelvox::GetIOPort(unsigned char* value) {
     return 1;
 }
 
-int CKelvox::SetIOPort(int value) {
+int Session::SetIOPort(int value) {
     if (!NeedDevice(true)) return 0;
     return device_->WriteFpgaRegister(0x07, static_cast<uint32_t>(value) & 0xFF);
 }
 
-int CKelvox::ReadSromID(int address, int* ok) {
+int Session::ReadSromID(int address, int* ok) {
     uint8_t byte = 0;
     if (!device_ || !device_->ReadEeprom(static_cast<uint16_t>(address & 0xFFF), &byte)) {
         if (ok) *ok = 0;
@@ -221,7 +221,7 @@ int CKelvox::ReadSromID(int address, int* ok) {
     return byte;
 }
 
-int CKelvox::WriteSromID(int address, int value) {
+int Session::WriteSromID(int address, int value) {
     const auto at = static_cast<uint16_t>(address & 0xFFF);
     const auto byte = static_cast<uint8_t>(value);
     if (!device_ || !device_->WriteEeprom(at, byte)) {

@@ -12,7 +12,7 @@
 
 namespace kelvox {
 
-settings::FormatCapabilities CKelvox::FormatCapabilities() const {
+settings::FormatCapabilities Session::FormatCapabilities() const {
     settings::FormatCapabilities caps;
     if (device_) {
         caps.mono8 = device_->SupportsColorMode8() != 0;
@@ -22,12 +22,12 @@ settings::FormatCapabilities CKelvox::FormatCapabilities() const {
     return caps;
 }
 
-void CKelvox::LoadStreamGeometry() {
+void Session::LoadStreamGeometry() {
     // Before any camera is open the stream settings are those of camera number 0.
     settings::LoadStreamGeometry(std::max(open_camera_, 0), FormatCapabilities(), &window_);
 }
 
-void CKelvox::LoadStreamFormat() {
+void Session::LoadStreamFormat() {
     settings::StreamFormat f{color_mode_, subsample_, wait_time_.load(), clock_};
     if (!settings::LoadStreamFormat(std::max(open_camera_, 0), FormatCapabilities(), &f)) return;
     // Stored values a setter would refuse are passed over: an unknown format index would leave the
@@ -38,11 +38,11 @@ void CKelvox::LoadStreamFormat() {
     clock_ = f.clock;
 }
 
-void CKelvox::LoadDialogSettings(int camera) {
+void Session::LoadDialogSettings(int camera) {
     camera = std::max(camera, 0);
     settings::AnalogDefaults defaults;
     if (device_) {
-        device::CZizaduR3I5Ziva& d = *device_;
+        device::CameraDevice& d = *device_;
         defaults.global_gain = d.GetGlobalGainDefault();
         defaults.colour_gain = d.GetColorGainDefault();
         defaults.exposure = d.GetRealExposureTimeDefault();
@@ -68,7 +68,7 @@ void CKelvox::LoadDialogSettings(int camera) {
     settings_ = analog;
 }
 
-void CKelvox::SaveDialogSettings(int camera) {
+void Session::SaveDialogSettings(int camera) {
     // Without an open camera there is nothing of a camera's to keep: writing then would put a
     // camera-less session's values over what a camera had stored.
     if (camera < 0) return;
@@ -84,7 +84,7 @@ void CKelvox::SaveDialogSettings(int camera) {
     settings::SaveGray(camera, filters);
 }
 
-int CKelvox::SetCaptureWindow(int width, int height) {
+int Session::SetCaptureWindow(int width, int height) {
     if (!NeedDevice()) return 0;
     // No stored settings at all reads as no presets: the same error.
     const std::vector<CaptureWindow> presets =
@@ -110,7 +110,7 @@ int CKelvox::SetCaptureWindow(int width, int height) {
     return 1;
 }
 
-int CKelvox::LoadConfigFile(const char* name) {
+int Session::LoadConfigFile(const char* name) {
     if (!name) return 0;
     std::vector<unsigned char> bytes;
     const platform::FileHandle file = platform::OpenFileForReading(name);
@@ -135,7 +135,7 @@ int CKelvox::LoadConfigFile(const char* name) {
     return 1;
 }
 
-int CKelvox::LoadConfigFileW(const wchar_t* name) {
+int Session::LoadConfigFileW(const wchar_t* name) {
     char narrow[kMaxFileName];
     if (!name || platform::WideToNarrow(platform::CodePage::ThreadAnsi, name, narrow, kMaxFileName - 1) == 0) {
         RecordError(KELVOX_ERR_CONVERT);
@@ -144,7 +144,7 @@ int CKelvox::LoadConfigFileW(const wchar_t* name) {
     return LoadConfigFile(narrow);
 }
 
-std::vector<std::pair<int32_t, int32_t>> CKelvox::config_pairs() {
+std::vector<std::pair<int32_t, int32_t>> Session::config_pairs() {
     std::lock_guard<std::mutex> lock(frame_lock_);
     return config_pairs_;
 }

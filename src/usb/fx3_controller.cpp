@@ -22,11 +22,11 @@ constexpr int kHeaderReadAttempts = 15;
 
 }  // namespace
 
-CDodOz3Eri::CDodOz3Eri(const platform::Guid* interface_class) : CFx3Api(interface_class) {}
+Fx3Controller::Fx3Controller(const platform::Guid* interface_class) : CFx3Api(interface_class) {}
 
-CDodOz3Eri::~CDodOz3Eri() { CloseDataHandle(); }
+Fx3Controller::~Fx3Controller() { CloseDataHandle(); }
 
-bool CDodOz3Eri::VendorRequest(uint8_t type, uint8_t request, uint16_t value, uint16_t index, const uint8_t* data,
+bool Fx3Controller::VendorRequest(uint8_t type, uint8_t request, uint16_t value, uint16_t index, const uint8_t* data,
                                size_t data_len, uint8_t* reply, uint32_t* reply_bytes, DeviceHandle on) {
     DeviceHandle handle = on;
     const bool own_handle = handle == kNoHandle;
@@ -47,12 +47,12 @@ bool CDodOz3Eri::VendorRequest(uint8_t type, uint8_t request, uint16_t value, ui
 
 // ---- I2C bridge and registers ----
 
-int CDodOz3Eri::I2cWrite(uint8_t address, const uint8_t* bytes, int count, uint32_t) {
+int Fx3Controller::I2cWrite(uint8_t address, const uint8_t* bytes, int count, uint32_t) {
     if (count < 0 || count > 64) return 0;
     return VendorRequest(kRequestOut, 0x30, static_cast<uint16_t>(count), address, bytes, count, nullptr, nullptr);
 }
 
-int CDodOz3Eri::I2cRead(uint8_t address, uint8_t* bytes, int count, uint32_t) {
+int Fx3Controller::I2cRead(uint8_t address, uint8_t* bytes, int count, uint32_t) {
     if (count < 0 || count > 64) return 0;
     uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
@@ -63,13 +63,13 @@ int CDodOz3Eri::I2cRead(uint8_t address, uint8_t* bytes, int count, uint32_t) {
     return 1;
 }
 
-int CDodOz3Eri::WriteFpgaRegister(uint8_t reg, uint8_t value) {
+int Fx3Controller::WriteFpgaRegister(uint8_t reg, uint8_t value) {
     std::lock_guard<std::recursive_mutex> lock(fpga_lock_);
     const uint8_t bytes[3] = {reg, 0x00, value};
     return I2cWrite(kFpgaAddress, bytes, 3, kBusTimeoutMs);
 }
 
-int CDodOz3Eri::ReadFpgaRegister(uint8_t reg, uint8_t* value) {
+int Fx3Controller::ReadFpgaRegister(uint8_t reg, uint8_t* value) {
     std::lock_guard<std::recursive_mutex> lock(fpga_lock_);
     if (!I2cWrite(kFpgaAddress, &reg, 1, kBusTimeoutMs)) return 0;
     uint8_t two[2];
@@ -78,19 +78,19 @@ int CDodOz3Eri::ReadFpgaRegister(uint8_t reg, uint8_t* value) {
     return 1;
 }
 
-int CDodOz3Eri::ReadFpgaWord16(uint16_t* value) {
+int Fx3Controller::ReadFpgaWord16(uint16_t* value) {
     uint8_t low = 0, high = 0;
     if (!ReadFpgaRegister(0x10, &low) || !ReadFpgaRegister(0x11, &high)) return 0;
     if (value) *value = static_cast<uint16_t>(high << 8 | low);
     return 1;
 }
 
-int CDodOz3Eri::WriteAux5A(uint8_t reg, uint8_t value) {
+int Fx3Controller::WriteAux5A(uint8_t reg, uint8_t value) {
     const uint8_t bytes[2] = {reg, value};
     return I2cWrite(kAuxAddress, bytes, 2, kBusTimeoutMs);
 }
 
-int CDodOz3Eri::ReadAux5A(uint8_t reg, uint8_t* value) {
+int Fx3Controller::ReadAux5A(uint8_t reg, uint8_t* value) {
     if (!I2cWrite(kAuxAddress, &reg, 1, kBusTimeoutMs)) return 0;
     uint8_t b = 0;
     if (!I2cRead(kAuxAddress, &b, 1, kBusTimeoutMs)) return 0;
@@ -98,7 +98,7 @@ int CDodOz3Eri::ReadAux5A(uint8_t reg, uint8_t* value) {
     return 1;
 }
 
-int CDodOz3Eri::WriteEeprom(uint16_t address, uint8_t value) {
+int Fx3Controller::WriteEeprom(uint16_t address, uint8_t value) {
     std::lock_guard<std::recursive_mutex> lock(eeprom_lock_);
     const uint8_t bytes[3] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), value};
     const int ok = I2cWrite(kEepromAddress, bytes, 3, kBusTimeoutMs);
@@ -106,7 +106,7 @@ int CDodOz3Eri::WriteEeprom(uint16_t address, uint8_t value) {
     return ok;
 }
 
-int CDodOz3Eri::ReadEeprom(uint16_t address, uint8_t* value) {
+int Fx3Controller::ReadEeprom(uint16_t address, uint8_t* value) {
     std::lock_guard<std::recursive_mutex> lock(eeprom_lock_);
     const uint8_t bytes[2] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
     if (!I2cWrite(kEepromAddress, bytes, 2, kBusTimeoutMs)) return 0;
@@ -117,13 +117,13 @@ int CDodOz3Eri::ReadEeprom(uint16_t address, uint8_t* value) {
     return 1;
 }
 
-int CDodOz3Eri::WriteRegister16(uint16_t address, uint32_t value) {
+int Fx3Controller::WriteRegister16(uint16_t address, uint32_t value) {
     uint8_t data[4];
     PutLe32(data, value);
     return VendorRequest(kRequestOut, 0xD0, address & 0x8000, address & 0x7FFF, data, 4, nullptr, nullptr);
 }
 
-int CDodOz3Eri::ReadRegister16(uint16_t address, uint16_t* value) {
+int Fx3Controller::ReadRegister16(uint16_t address, uint16_t* value) {
     uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (value) *value = 0;
@@ -132,13 +132,13 @@ int CDodOz3Eri::ReadRegister16(uint16_t address, uint16_t* value) {
     return 1;
 }
 
-int CDodOz3Eri::WritePair(uint16_t a, uint16_t b) {
+int Fx3Controller::WritePair(uint16_t a, uint16_t b) {
     const uint8_t data[4] = {static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a), static_cast<uint8_t>(b >> 8),
                              static_cast<uint8_t>(b)};
     return VendorRequest(kRequestOut, 0x3E, 0, 0, data, 4, nullptr, nullptr);
 }
 
-int CDodOz3Eri::ReadWord3F(uint16_t argument, uint16_t* value) {
+int Fx3Controller::ReadWord3F(uint16_t argument, uint16_t* value) {
     uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (!VendorRequest(kRequestIn, 0x3F, argument, 0, nullptr, 0, reply, &n) || n == 0) return 0;
@@ -146,12 +146,12 @@ int CDodOz3Eri::ReadWord3F(uint16_t argument, uint16_t* value) {
     return 1;
 }
 
-int CDodOz3Eri::SetStreamSelect(uint8_t value) {
+int Fx3Controller::SetStreamSelect(uint8_t value) {
     const uint8_t data[4] = {value, 0, 0, 0};
     return VendorRequest(kRequestOut, 0x3C, 0, 0, data, 4, nullptr, nullptr);
 }
 
-int CDodOz3Eri::GetStreamSelect(uint8_t* value) {
+int Fx3Controller::GetStreamSelect(uint8_t* value) {
     uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (!VendorRequest(kRequestIn, 0x3D, 0, 0, nullptr, 0, reply, &n) || n == 0) return 0;
@@ -159,7 +159,7 @@ int CDodOz3Eri::GetStreamSelect(uint8_t* value) {
     return 1;
 }
 
-int CDodOz3Eri::ReadReadyFlag(uint8_t* value) {
+int Fx3Controller::ReadReadyFlag(uint8_t* value) {
     uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (!VendorRequest(kRequestIn, 0xC3, 0, 0, nullptr, 0, reply, &n) || n != kControlDataSize) return 0;
@@ -167,18 +167,18 @@ int CDodOz3Eri::ReadReadyFlag(uint8_t* value) {
     return 1;
 }
 
-int CDodOz3Eri::SendRequestCC() { return VendorRequest(kRequestOutToEndpoint, 0xCC, 0, 0, nullptr, 0, nullptr, nullptr); }
+int Fx3Controller::SendRequestCC() { return VendorRequest(kRequestOutToEndpoint, 0xCC, 0, 0, nullptr, 0, nullptr, nullptr); }
 
-int CDodOz3Eri::StreamReset() { return VendorRequest(kRequestOut, 0xC0, 0, 0, nullptr, 0, nullptr, nullptr); }
+int Fx3Controller::StreamReset() { return VendorRequest(kRequestOut, 0xC0, 0, 0, nullptr, 0, nullptr, nullptr); }
 
-int CDodOz3Eri::ArmTransfer(DeviceHandle handle) {
+int Fx3Controller::ArmTransfer(DeviceHandle handle) {
     const DeviceHandle on = handle != kNoHandle ? handle : data_handle_.load();
     if (on == kNoHandle) return 0;
     return VendorRequest(kRequestOutToEndpoint, 0xC2, 0, 0, nullptr, 0, nullptr, nullptr, on);
 }
 
 // An information block is taken only when all 64 bytes came back.
-int CDodOz3Eri::ReadInfoBlock(uint8_t request, uint8_t info[64]) {
+int Fx3Controller::ReadInfoBlock(uint8_t request, uint8_t info[64]) {
     uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
     if (!VendorRequest(kRequestIn, request, 0, 0, nullptr, 0, reply, &n) || n != kControlDataSize) return 0;
@@ -186,20 +186,20 @@ int CDodOz3Eri::ReadInfoBlock(uint8_t request, uint8_t info[64]) {
     return 1;
 }
 
-int CDodOz3Eri::ReadDeviceInfo(uint8_t info[64]) { return ReadInfoBlock(0xB0, info); }
+int Fx3Controller::ReadDeviceInfo(uint8_t info[64]) { return ReadInfoBlock(0xB0, info); }
 
-int CDodOz3Eri::ReadDeviceInfo2(uint8_t info[64]) { return ReadInfoBlock(0xB1, info); }
+int Fx3Controller::ReadDeviceInfo2(uint8_t info[64]) { return ReadInfoBlock(0xB1, info); }
 
 // ---- device selection and synchronous requests ----
 
-int CDodOz3Eri::SelectDevice(int index) {
+int Fx3Controller::SelectDevice(int index) {
     CloseDataHandle();
     if (!IsDeviceOpenable(index)) return 0;
     selected_index_ = index;
     return 1;
 }
 
-int CDodOz3Eri::PrepareDevice() {
+int Fx3Controller::PrepareDevice() {
     if (!transfer_buffer_) {
         transfer_buffer_.reset(new (std::nothrow) uint8_t[kTransferBufferSize]);
         if (!transfer_buffer_) return 0;
@@ -208,7 +208,7 @@ int CDodOz3Eri::PrepareDevice() {
     return 1;
 }
 
-int CDodOz3Eri::ResetParentPortSync() {
+int Fx3Controller::ResetParentPortSync() {
     DeviceHandle h = kNoHandle;
     if (!OpenDeviceHandle(&h, selected_index_, false)) return 0;
     const bool ok = ResetParentPort(h);
@@ -216,7 +216,7 @@ int CDodOz3Eri::ResetParentPortSync() {
     return ok;
 }
 
-int CDodOz3Eri::ResetPipeSync(uint8_t endpoint) {
+int Fx3Controller::ResetPipeSync(uint8_t endpoint) {
     DeviceHandle h = kNoHandle;
     if (!OpenDeviceHandle(&h, selected_index_, false)) return 0;
     const bool ok = ResetPipe(h, endpoint);
@@ -224,7 +224,7 @@ int CDodOz3Eri::ResetPipeSync(uint8_t endpoint) {
     return ok;
 }
 
-int CDodOz3Eri::GetLinkSpeedSync(uint32_t* code) {
+int Fx3Controller::GetLinkSpeedSync(uint32_t* code) {
     DeviceHandle h = kNoHandle;
     if (!OpenDeviceHandle(&h, selected_index_, false)) return 0;
     const bool ok = GetLinkSpeed(h, code);
@@ -232,7 +232,7 @@ int CDodOz3Eri::GetLinkSpeedSync(uint32_t* code) {
     return ok;
 }
 
-int CDodOz3Eri::GetDeviceName(int index, std::string* name) {
+int Fx3Controller::GetDeviceName(int index, std::string* name) {
     if (!IsDeviceOpenable(index)) return 0;
     DeviceTableEntry entry;
     if (!DeviceTable::Process().Entry(index, &entry)) return 0;
@@ -246,7 +246,7 @@ int CDodOz3Eri::GetDeviceName(int index, std::string* name) {
 
 // ---- data handle and transfers ----
 
-int CDodOz3Eri::OpenDataHandle() {
+int Fx3Controller::OpenDataHandle() {
     if (data_handle_.load() != kNoHandle) return 1;
     DeviceHandle h = kNoHandle;
     if (!OpenDeviceHandle(&h, selected_index_, true)) return 0;
@@ -254,28 +254,28 @@ int CDodOz3Eri::OpenDataHandle() {
     return 1;
 }
 
-int CDodOz3Eri::CloseDataHandle() {
+int Fx3Controller::CloseDataHandle() {
     DeviceHandle h = data_handle_.exchange(kNoHandle);
     return CloseDeviceHandle(&h);
 }
 
-bool CDodOz3Eri::OpenDataHandleIfNeeded(bool* opened_here) {
+bool Fx3Controller::OpenDataHandleIfNeeded(bool* opened_here) {
     *opened_here = data_handle_.load() == kNoHandle;
     return !*opened_here || OpenDataHandle();
 }
 
-void CDodOz3Eri::CloseController() {
+void Fx3Controller::CloseController() {
     CloseDataHandle();
     transfer_buffer_.reset();
 }
 
-int CDodOz3Eri::AbortImagePipe() {
+int Fx3Controller::AbortImagePipe() {
     const DeviceHandle h = data_handle_.load();
     if (h != kNoHandle) usb::AbortImagePipe(h);
     return 1;
 }
 
-int CDodOz3Eri::DirectTransferWithTimeout(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint,
+int Fx3Controller::DirectTransferWithTimeout(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint,
                                           uint32_t* bytes, uint32_t wait_ms) {
     if (length > kMaxTransferLength || handle == kNoHandle || !transfer_buffer_) return 0;
     DirectTransfer t = SubmitDirectTransfer(handle, buffer, length, endpoint);
@@ -285,12 +285,12 @@ int CDodOz3Eri::DirectTransferWithTimeout(DeviceHandle handle, void* buffer, uin
     return 0;
 }
 
-int CDodOz3Eri::DirectTransfer3000(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint,
+int Fx3Controller::DirectTransfer3000(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint,
                                    uint32_t* bytes) {
     return DirectTransferWithTimeout(handle, buffer, length, endpoint, bytes, 3000);
 }
 
-int CDodOz3Eri::DirectTransfer5000(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint,
+int Fx3Controller::DirectTransfer5000(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint,
                                    uint32_t* bytes) {
     if (length > kMaxTransferLength || handle == kNoHandle || !transfer_buffer_) return 0;
     ArmTransfer(handle);
@@ -308,7 +308,7 @@ int CDodOz3Eri::DirectTransfer5000(DeviceHandle handle, void* buffer, uint32_t l
     return 0;
 }
 
-int CDodOz3Eri::BufferedTransfer(DeviceHandle handle, uint8_t* destination, uint32_t length, uint8_t endpoint,
+int Fx3Controller::BufferedTransfer(DeviceHandle handle, uint8_t* destination, uint32_t length, uint8_t endpoint,
                                  uint32_t* returned) {
     if (length > kMaxTransferLength || !transfer_buffer_) return 0;
     uint8_t* record = transfer_buffer_.get();
@@ -324,7 +324,7 @@ int CDodOz3Eri::BufferedTransfer(DeviceHandle handle, uint8_t* destination, uint
 
 // ---- frames ----
 
-int CDodOz3Eri::ReadFrameHeader(FrameDescriptor* frame, uint32_t) {
+int Fx3Controller::ReadFrameHeader(FrameDescriptor* frame, uint32_t) {
     bool opened_here = false;
     if (!OpenDataHandleIfNeeded(&opened_here)) return 0;
     std::memset(header_area_, 0, sizeof header_area_);
@@ -347,7 +347,7 @@ int CDodOz3Eri::ReadFrameHeader(FrameDescriptor* frame, uint32_t) {
     return 0;
 }
 
-int CDodOz3Eri::ReadFrameData(FrameDescriptor* frame, uint32_t timeout_ms) {
+int Fx3Controller::ReadFrameData(FrameDescriptor* frame, uint32_t timeout_ms) {
     bool opened_here = false;
     if (!OpenDataHandleIfNeeded(&opened_here)) return 0;
     const uint32_t length = GetLe32(frame->header + 16);
@@ -363,7 +363,7 @@ int CDodOz3Eri::ReadFrameData(FrameDescriptor* frame, uint32_t timeout_ms) {
     return ok ? 1 : 0;
 }
 
-int CDodOz3Eri::ReadFrameFromEndpoint83(FrameDescriptor* frame) {
+int Fx3Controller::ReadFrameFromEndpoint83(FrameDescriptor* frame) {
     bool opened_here = false;
     if (!OpenDataHandleIfNeeded(&opened_here)) return 0;
     const uint32_t length = GetLe32(frame->header + 16);

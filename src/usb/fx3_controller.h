@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "usb/controller_base.h"
+#include "usb/controller.h"
 #include "usb/driver_io.h"
 #include "usb/fx3_api.h"
 
@@ -26,10 +26,10 @@ struct FrameDescriptor {
     uint32_t capacity;
 };
 
-class CDodOz3Eri : public CFx3Api, public CControllerBase {
+class Fx3Controller : public CFx3Api, public Controller {
 public:
-    explicit CDodOz3Eri(const platform::Guid* interface_class = nullptr);
-    ~CDodOz3Eri() override;
+    explicit Fx3Controller(const platform::Guid* interface_class = nullptr);
+    ~Fx3Controller() override;
 
     // ---- in the controller's own order ----
     virtual int OpenDataHandle();

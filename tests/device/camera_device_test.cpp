@@ -1,7 +1,7 @@
 // Opening, identifying and closing cameras through the device object.
 #include "device_test_support.h"
 
-using kelvox::device::CDeduruROZ3E5DuveveRez;
+using kelvox::device::CameraDevice;
 using namespace kelvox_device_test;
 
 TEST(CameraDevice, OpenBeforeProductIdTouchesNothing) {
@@ -9,7 +9,7 @@ TEST(CameraDevice, OpenBeforeProductIdTouchesNothing) {
     const int id = KelvoxSim_Attach(&early);
     ASSERT_GE(id, 0);
     {
-        CDeduruROZ3E5DuveveRez device;
+        CameraDevice device;
         EXPECT_EQ(device.Open(0), 0);  // no controller yet
         ASSERT_EQ(device.CreateController(nullptr), 1);
         EXPECT_EQ(device.Open(0), 0);  // no product id yet
@@ -25,7 +25,7 @@ TEST(CameraDevice, CountsSelectsAndReopensByInstance) {
     ASSERT_GE(a, 0);
     ASSERT_GE(b, 0);
     {
-        CDeduruROZ3E5DuveveRez device;
+        CameraDevice device;
         ASSERT_EQ(device.CreateController(nullptr), 1);
         ASSERT_EQ(device.SetProductId(0x3100), 1);
         EXPECT_EQ(device.CountDevices(0x3100), 2);
@@ -60,7 +60,7 @@ TEST(CameraDevice, ReadyWaitOnlyForNewFirmwareWithTheFlag) {
         const int id = KelvoxSim_Attach(&c);
         unsigned requests = 0;
         {
-            CDeduruROZ3E5DuveveRez device;
+            CameraDevice device;
             device.CreateController(nullptr);
             device.SetProductId(0x3100);
             EXPECT_EQ(device.Open(0), 1);

@@ -40,7 +40,7 @@ TEST(CaptureSoak, UnplugAndReplugDuringCapture) {
     std::mt19937 random(42);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(4);
     const KELVOX_SIM_CAMERA config = Camera("REPLUG");
-    kelvox::device::CDeduruROZ3E5DuveveRez device;
+    kelvox::device::CameraDevice device;
     ASSERT_EQ(device.CreateController(nullptr), 1);
     ASSERT_EQ(device.SetProductId(0x3100), 1);
     for (int cycle = 0; cycle < kReplugCycles; ++cycle) {

@@ -54,7 +54,7 @@ protected:
         if (id_ >= 0) KelvoxSim_Detach(id_);
     }
     int id_ = -1;
-    kelvox::device::CDeduruROZ3E5DuveveRez device_;
+    kelvox::device::CameraDevice device_;
 };
 
 }  // namespace kelvox_device_test

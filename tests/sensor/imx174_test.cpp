@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "kelvox/kelvox_sim.h"
-#include "sensor/sensor_imx174.h"
+#include "sensor/imx174_sensor.h"
 #include "usb/fx3_controller.h"
 #include "usb/transfer_record.h"
 
-using kelvox::sensor::CSensorIMX174;
-using kelvox::usb::CDodOz3Eri;
+using kelvox::sensor::Imx174Sensor;
+using kelvox::usb::Fx3Controller;
 
 namespace {
 
@@ -67,8 +67,8 @@ protected:
     }
 
     int id_ = -1;
-    CDodOz3Eri controller_;
-    CSensorIMX174 sensor_{&controller_, 72};
+    Fx3Controller controller_;
+    Imx174Sensor sensor_{&controller_, 72};
 };
 
 }  // namespace
@@ -264,7 +264,7 @@ TEST_F(Imx174Test, BaseRoutinesPulseTheController) {
 }
 
 TEST(Imx174WithoutController, RegisterOperationsFail) {
-    CSensorIMX174 sensor(nullptr, 72);
+    Imx174Sensor sensor(nullptr, 72);
     uint32_t value = 0;
     EXPECT_EQ(sensor.WriteSensorRegister(0x0404, 1), 0);
     EXPECT_EQ(sensor.ReadSensorRegister(0x0404, &value), 0);

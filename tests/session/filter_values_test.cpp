@@ -31,7 +31,7 @@ protected:
         EXPECT_EQ(Kelvox_Release(handle_), 1);
         KelvoxSim_DetachAll();
     }
-    kelvox::CKelvox& Session() const { return *kelvox::SessionOf(handle_); }
+    kelvox::Session& Session() const { return *kelvox::SessionOf(handle_); }
     const kelvox::CameraSettings& Cache() const { return Session().camera_settings(); }
     unsigned SensorRegister(unsigned reg) const {
         unsigned value = 0xFFFF;
@@ -272,7 +272,7 @@ TEST_F(FilterValues, OptionalControlsThisCameraLacks) {
 // A session whose initialise step never made the device object: every identifier, known or not,
 // is code 1 with the out-pointer cleared.
 TEST(FilterValuesWithoutDevice, EveryIdentifierNeedsTheDevice) {
-    kelvox::CKelvox session;
+    kelvox::Session session;
     for (int id : {1, 13, 99, 101, 106}) {
         SCOPED_TRACE(id);
         EXPECT_EQ(session.SetFilterValue(id, 0), 0);

@@ -47,7 +47,7 @@ protected:
         ASSERT_EQ(Kelvox_SetColorMode(handle_, bits), 1);
         ASSERT_EQ(Kelvox_SnapShot(handle_, nullptr, 0, 0), 1);
         const bool wide = bits == 16 || bits == 48 || bits == 64;
-        kelvox::imaging::DibImage& raw_image = *session_->picture(wide ? kelvox::CKelvox::kRaw16 : kelvox::CKelvox::kRaw8);
+        kelvox::imaging::DibImage& raw_image = *session_->picture(wide ? kelvox::Session::kRaw16 : kelvox::Session::kRaw8);
         *raw = Copy(raw_image);
         // Processing again from the same raw picture must give the same output; keep it.
         const int index = bits == 8 ? 0 : bits == 16 ? 1 : bits == 24 ? 2 : bits == 32 ? 3 : bits == 48 ? 4 : 5;
@@ -56,7 +56,7 @@ protected:
     void Set(int id, int value) { ASSERT_EQ(Kelvox_SetFilterValue(handle_, id, value), 1) << id; }
 
     int camera_ = -1, handle_ = 0;
-    kelvox::CKelvox* session_ = nullptr;
+    kelvox::Session* session_ = nullptr;
 };
 
 // The adjustments after the colour picture exists, plainly.
@@ -117,7 +117,7 @@ TEST_F(ProcessingPipeline, GreyModesMatchThePlainSteps) {
             ref::Picture ignored_raw, ignored_out;
             Frame(bits, &ignored_raw, &ignored_out);  // sizes the pictures
             // A raw picture of our own, processed again in place.
-            kelvox::imaging::DibImage& raw = *session_->picture(bits == 8 ? kelvox::CKelvox::kRaw8 : kelvox::CKelvox::kRaw16);
+            kelvox::imaging::DibImage& raw = *session_->picture(bits == 8 ? kelvox::Session::kRaw8 : kelvox::Session::kRaw16);
             for (size_t i = 0; i < raw.size(); ++i) raw.pixels()[i] = static_cast<uint8_t>(random());
             ref::Picture expected = Copy(raw);
             session_->ProcessFrame();

@@ -282,7 +282,7 @@ TEST_F(StoredSettings, CaptureWindowPresets) {
 
 TEST_F(StoredSettings, ConfigurationFiles) {
     const int h = Open();
-    kelvox::CKelvox* session = kelvox::SessionOf(h);
+    kelvox::Session* session = kelvox::SessionOf(h);
     ASSERT_NE(session, nullptr);
     const std::string twenty = TempFile("twenty.cfg"), seven = TempFile("seven.cfg");
     WriteFile(twenty, 20);

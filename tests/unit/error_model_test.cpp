@@ -48,7 +48,7 @@ protected:
 };
 
 TEST_F(ErrorReporting, RecordGoesToHistoryAndNotificationWindow) {
-    kelvox::CKelvox session;
+    kelvox::Session session;
     session.Initialize(window_);
     session.RecordError(KELVOX_ERR_PARAM);
     session.RecordError(KELVOX_SUCCESS);
@@ -68,7 +68,7 @@ TEST_F(ErrorReporting, RecordGoesToHistoryAndNotificationWindow) {
 }
 
 TEST_F(ErrorReporting, RecordWithoutWindowPostsNothing) {
-    kelvox::CKelvox session;
+    kelvox::Session session;
     session.Initialize(nullptr);
     session.RecordError(KELVOX_ERR_BUFFER);
     Posted p{};
@@ -77,7 +77,7 @@ TEST_F(ErrorReporting, RecordWithoutWindowPostsNothing) {
 }
 
 TEST_F(ErrorReporting, NotifyOnlySkipsHistory) {
-    kelvox::CKelvox session;
+    kelvox::Session session;
     session.Initialize(window_);
     session.NotifyError(KELVOX_ERR_UNSUPPORTED);
     Posted p{};
@@ -89,7 +89,7 @@ TEST_F(ErrorReporting, NotifyOnlySkipsHistory) {
 
 // PostMessageA with a null window posts a thread message to the caller's own queue.
 TEST_F(ErrorReporting, NotifyOnlyWithoutWindowReachesCallingThreadQueue) {
-    kelvox::CKelvox session;
+    kelvox::Session session;
     session.Initialize(nullptr);
     session.NotifyError(KELVOX_ERR_NOT_READY);
     Posted p{};

@@ -66,7 +66,7 @@ TEST(LifecycleStorm, LiveHandlesAreNeverEqual) {
 TEST(LifecycleStorm, HistoryWrittenAndReadConcurrently) {
     const int h = Kelvox_Initialize(nullptr);
     ASSERT_NE(h, 0);
-    kelvox::CKelvox* session = kelvox::SessionOf(h);
+    kelvox::Session* session = kelvox::SessionOf(h);
     ASSERT_NE(session, nullptr);
     std::atomic<bool> done{false};
     std::thread raiser([&] {

@@ -23,7 +23,7 @@ DeviceTableEntry EntryAt(int index) {
 }  // namespace
 
 TEST(DeviceTable, NoCameraLeavesTableEmptyAndOpensFail) {
-    CDodOz3Eri controller;
+    Fx3Controller controller;
     EXPECT_EQ(controller.EnumerateDevices(), 0);
     DeviceHandle h = kNoHandle;
     EXPECT_FALSE(OpenDeviceHandle(&h, 0, false));
@@ -39,7 +39,7 @@ TEST(DeviceTable, NoCameraLeavesTableEmptyAndOpensFail) {
 TEST(DeviceTable, OneCameraIsEnteredOnceWithItsIds) {
     Cameras cams;
     ASSERT_GE(cams.Add("ONE"), 0);
-    CDodOz3Eri controller;
+    Fx3Controller controller;
     ASSERT_EQ(controller.EnumerateDevices(), 1);
     EXPECT_EQ(controller.EnumerateDevices(), 1);  // already known: nothing added
     const DeviceTableEntry e = EntryAt(0);
@@ -59,7 +59,7 @@ TEST(DeviceTable, InstancesCountPerProductInDiscoveryOrder) {
     ASSERT_GE(cams.Add("A"), 0);
     ASSERT_GE(cams.Add("OTHER", 0x3200), 0);
     ASSERT_GE(cams.Add("B"), 0);
-    CDodOz3Eri controller;
+    Fx3Controller controller;
     ASSERT_EQ(controller.EnumerateDevices(), 3);
     EXPECT_EQ(EntryAt(0).instance, 0);
     EXPECT_EQ(EntryAt(1).instance, 0);  // another product starts its own count
@@ -74,7 +74,7 @@ TEST(DeviceTable, InstancesCountPerProductInDiscoveryOrder) {
 TEST(DeviceTable, ThirtyThirdCameraIsDropped) {
     Cameras cams;
     for (int i = 0; i < 33; ++i) ASSERT_GE(cams.Add(("N" + std::to_string(i)).c_str()), 0);
-    CDodOz3Eri controller;
+    Fx3Controller controller;
     EXPECT_EQ(controller.EnumerateDevices(), 32);
     EXPECT_EQ(EntryAt(31).instance, 31);
     EXPECT_NE(std::strstr(EntryAt(31).path, "#N31#"), nullptr);
@@ -86,7 +86,7 @@ TEST(DeviceTable, InterfaceThatCannotBeOpenedIsSkipped) {
     const int busy = cams.Add("BUSY");
     ASSERT_GE(cams.Add("FREE"), 0);
     ASSERT_EQ(KelvoxSim_InjectFault(busy, KELVOX_SIM_FAULT_OPEN, 1), 1);  // the probe fails
-    CDodOz3Eri controller;
+    Fx3Controller controller;
     ASSERT_EQ(controller.EnumerateDevices(), 1);
     EXPECT_NE(std::strstr(EntryAt(0).path, "#FREE#"), nullptr);
     EXPECT_EQ(EntryAt(0).instance, 0);
@@ -99,7 +99,7 @@ TEST(DeviceTable, InterfaceThatCannotBeOpenedIsSkipped) {
 TEST(DeviceTable, UnpluggedCameraKeepsItsEntryButCannotBeOpened) {
     Cameras cams;
     const int id = cams.Add("GONE");
-    CDodOz3Eri controller;
+    Fx3Controller controller;
     ASSERT_EQ(controller.EnumerateDevices(), 1);
     ASSERT_EQ(KelvoxSim_Detach(id), 1);
     EXPECT_EQ(controller.EnumerateDevices(), 1);
@@ -112,16 +112,16 @@ TEST(DeviceTable, SecondControllerSeesTableAndLastOneLeavesItEmpty) {
     ASSERT_GE(cams.Add("X"), 0);
     ASSERT_GE(cams.Add("Y"), 0);
     {
-        auto first = std::make_unique<CDodOz3Eri>();
+        auto first = std::make_unique<Fx3Controller>();
         ASSERT_EQ(first->EnumerateDevices(), 2);
-        CDodOz3Eri second;  // does not enumerate
+        Fx3Controller second;  // does not enumerate
         EXPECT_EQ(DeviceTable::Process().entry_count(), 2);
         EXPECT_EQ(DeviceTable::Process().Snapshot().attach_count, 2);
         first.reset();
         EXPECT_EQ(DeviceTable::Process().entry_count(), 2);
         EXPECT_EQ(DeviceTable::Process().Snapshot().attach_count, 1);
     }
-    CDodOz3Eri fresh;
+    Fx3Controller fresh;
     EXPECT_EQ(DeviceTable::Process().entry_count(), 0);
     EXPECT_EQ(EntryAt(0).instance, -1);
     EXPECT_EQ(DeviceTable::Process().Snapshot().attach_count, 1);
@@ -130,7 +130,7 @@ TEST(DeviceTable, SecondControllerSeesTableAndLastOneLeavesItEmpty) {
 TEST(DeviceTable, BlockHoldsTheTableInItsByteLayout) {
     Cameras cams;
     ASSERT_GE(cams.Add("LAYOUT"), 0);
-    CDodOz3Eri controller;
+    Fx3Controller controller;
     ASSERT_EQ(controller.EnumerateDevices(), 1);
     kelvox::platform::SharedMemory view;
     ASSERT_TRUE(view.Open("U3Q5-MemMap", 8584));
@@ -149,7 +149,7 @@ TEST(DeviceTable, AnotherProcessSeesAndExtendsTheSameTable) {
     Cameras cams;
     ASSERT_GE(cams.Add("HOST-A"), 0);
     ASSERT_GE(cams.Add("HOST-B"), 0);
-    CDodOz3Eri controller;
+    Fx3Controller controller;
     ASSERT_EQ(controller.EnumerateDevices(), 2);
     EXPECT_EQ(RunPeer({"count"}), 2);
     // The peer plugs in a camera of its own and enumerates it into the shared table...
@@ -170,7 +170,7 @@ TEST(DeviceTable, PathHexDigitsAreParsedAtFixedPositions) {
 }
 
 TEST(Controller, DebugLogPathSitsBesideTheProgramAndIsNeverWritten) {
-    CDodOz3Eri controller;
+    Fx3Controller controller;
     const std::string& path = controller.debug_log_path();
     ASSERT_GE(path.size(), 12u);
     EXPECT_EQ(path.substr(path.size() - 12), "DEBUGLOG.txt");

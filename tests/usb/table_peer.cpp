@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     }
     int entries;
     {
-        kelvox::usb::CDodOz3Eri controller;
+        kelvox::usb::Fx3Controller controller;
         entries = id >= 0 ? controller.EnumerateDevices() : kelvox::usb::DeviceTable::Process().entry_count();
     }
     if (id >= 0) KelvoxSim_Detach(id);

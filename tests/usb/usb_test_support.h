@@ -63,7 +63,7 @@ protected:
     const char* serial_;
     Cameras cams_;
     int id_ = -1;
-    kelvox::usb::CDodOz3Eri controller_;
+    kelvox::usb::Fx3Controller controller_;
 };
 
 // Runs the peer program beside this test program; its exit code, or -1.

@@ -33,7 +33,7 @@ static void Run(int depth) {
     std::strcpy(c.serial, "BENCH");
     c.paced = 0;
     const int id = KelvoxSim_Attach(&c);
-    kelvox::device::CDeduruROZ3E5DuveveRez device;
+    kelvox::device::CameraDevice device;
     device.CreateController(nullptr);
     device.SetProductId(0x3100);
     if (device.CountDevices(0x3100) != 1 || !device.Open(0) || !device.SetTransferDepth(depth)) {

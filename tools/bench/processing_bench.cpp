@@ -124,7 +124,7 @@ void Pipelines() {
     c.noise = 20;
     const int camera = KelvoxSim_Attach(&c);
     const int handle = Kelvox_Initialize(nullptr);
-    kelvox::CKelvox* session = kelvox::SessionOf(handle);
+    kelvox::Session* session = kelvox::SessionOf(handle);
     if (camera < 0 || !session) {
         std::printf("could not open the simulated camera\n");
         return;

@@ -87,7 +87,7 @@ void AbortLatency() {
 // thread, released by AbortImagePipe from another thread.
 void ControllerAbortLatency() {
     AttachedCamera cam(Config("CTRL-ABORT"));
-    kelvox::usb::CDodOz3Eri controller;
+    kelvox::usb::Fx3Controller controller;
     controller.EnumerateDevices();
     controller.SelectDevice(0);
     controller.PrepareDevice();

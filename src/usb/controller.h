@@ -5,9 +5,9 @@
 
 namespace kelvox::usb {
 
-class CControllerBase {
+class Controller {
 public:
-    virtual ~CControllerBase() = default;
+    virtual ~Controller() = default;
     virtual int Reserved1() { return 0; }
     virtual void CloseController() {}
     virtual int SelectDevice(int index) { return 0; }

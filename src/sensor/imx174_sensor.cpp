@@ -1,4 +1,4 @@
-#include "sensor/sensor_imx174.h"
+#include "sensor/imx174_sensor.h"
 
 #include "platform/clock.h"
 
@@ -27,8 +27,8 @@ constexpr uint32_t kRegGain = 0x0404;  // and 0x0405: bit 8
 
 }  // namespace
 
-CSensorIMX174::CSensorIMX174(usb::CControllerBase* controller, uint8_t bus_address)
-    : CSensorBase(controller, bus_address) {
+Imx174Sensor::Imx174Sensor(usb::Controller* controller, uint8_t bus_address)
+    : Sensor(controller, bus_address) {
     SensorInfo& i = info_;
     i.sensor_width = kWidth;
     i.sensor_height = kHeight;
@@ -61,14 +61,14 @@ CSensorIMX174::CSensorIMX174(usb::CControllerBase* controller, uint8_t bus_addre
     i.pixel_clock_khz = 74250;
 }
 
-int CSensorIMX174::WriteSensorRegister(uint32_t reg, uint32_t value) {
+int Imx174Sensor::WriteSensorRegister(uint32_t reg, uint32_t value) {
     if (!controller_) return 0;
     platform::SleepMs(1);
     const uint8_t bytes[3] = {static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg), static_cast<uint8_t>(value)};
     return controller_->I2cWrite(bus_address_, bytes, 3, 3000);
 }
 
-int CSensorIMX174::ReadSensorRegister(uint32_t reg, uint32_t* value) {
+int Imx174Sensor::ReadSensorRegister(uint32_t reg, uint32_t* value) {
     if (!controller_) return 0;
     const uint8_t address[2] = {static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg)};
     uint8_t byte = 0;
@@ -80,7 +80,7 @@ int CSensorIMX174::ReadSensorRegister(uint32_t reg, uint32_t* value) {
 
 // Writes only while the controller reports itself idle (register 2 reads 0); about a second of
 // retries before giving up.
-int CSensorIMX174::WriteSensorRegisterChecked(uint32_t reg, uint32_t value) {
+int Imx174Sensor::WriteSensorRegisterChecked(uint32_t reg, uint32_t value) {
     if (!controller_) return 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         uint8_t status = 0xFF;
@@ -93,7 +93,7 @@ int CSensorIMX174::WriteSensorRegisterChecked(uint32_t reg, uint32_t value) {
     return 0;
 }
 
-int CSensorIMX174::InitSensor() {
+int Imx174Sensor::InitSensor() {
     WriteSensorRegisterChecked(0x0458, 60);
     WriteSensorRegisterChecked(0x0459, 0);
     SetGlobalGain(static_cast<uint32_t>(info_.gain_default));
@@ -104,7 +104,7 @@ int CSensorIMX174::InitSensor() {
     return 1;
 }
 
-int CSensorIMX174::SetWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) {
+int Imx174Sensor::SetWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) {
     const int32_t divisor = mode == 1 ? 2 : 1;
     const int32_t window_mode = mode == 1 ? 0 : (width != kWidth ? 1 : 0) | (height != kHeight ? 2 : 0);
     const int32_t start_x = (x + 3) & ~3;
@@ -135,7 +135,7 @@ int CSensorIMX174::SetWindow(int32_t x, int32_t width, int32_t y, int32_t height
     return 1;
 }
 
-int CSensorIMX174::GetWindow(int32_t* x, int32_t* width, int32_t* y, int32_t* height, int32_t* mode) {
+int Imx174Sensor::GetWindow(int32_t* x, int32_t* width, int32_t* y, int32_t* height, int32_t* mode) {
     if (x) *x = info_.window_x;
     if (width) *width = info_.window_width;
     if (y) *y = info_.window_y;
@@ -144,12 +144,12 @@ int CSensorIMX174::GetWindow(int32_t* x, int32_t* width, int32_t* y, int32_t* he
     return 1;
 }
 
-int CSensorIMX174::SetDataBits(int32_t sixteen) {
+int Imx174Sensor::SetDataBits(int32_t sixteen) {
     info_.data_bits = sixteen ? 16 : 8;
     return SetWindow(info_.window_x, info_.window_width, info_.window_y, info_.window_height, info_.readout_mode);
 }
 
-int CSensorIMX174::SetFrameLength(int32_t lines) {
+int Imx174Sensor::SetFrameLength(int32_t lines) {
     const bool low = WriteSensorRegisterChecked(kRegFrameLength, static_cast<uint32_t>(lines) & 0xFF);
     const bool high = WriteSensorRegisterChecked(kRegFrameLength + 1, (static_cast<uint32_t>(lines) >> 8) & 0x0F);
     if (!low || !high) return 0;
@@ -157,7 +157,7 @@ int CSensorIMX174::SetFrameLength(int32_t lines) {
     return 1;
 }
 
-int CSensorIMX174::SetExposureTime(uint32_t lines) {
+int Imx174Sensor::SetExposureTime(uint32_t lines) {
     const uint32_t min = static_cast<uint32_t>(info_.exposure_lines_min);
     const uint32_t max = static_cast<uint32_t>(info_.exposure_lines_max);
     if (lines < min) lines = min;
@@ -178,7 +178,7 @@ int CSensorIMX174::SetExposureTime(uint32_t lines) {
     return 1;
 }
 
-int CSensorIMX174::SetGlobalGain(uint32_t steps) {
+int Imx174Sensor::SetGlobalGain(uint32_t steps) {
     if (steps > static_cast<uint32_t>(info_.gain_max)) steps = static_cast<uint32_t>(info_.gain_max);
     const bool low = WriteSensorRegisterChecked(kRegGain, steps & 0xFF);
     const bool high = WriteSensorRegisterChecked(kRegGain + 1, (steps >> 8) & 1);
@@ -187,7 +187,7 @@ int CSensorIMX174::SetGlobalGain(uint32_t steps) {
     return 1;
 }
 
-int CSensorIMX174::SetRealExposureTime(uint32_t units) {
+int Imx174Sensor::SetRealExposureTime(uint32_t units) {
     if (units < 1) units = 1;
     if (units > 396) units = 396;
     auto lines = static_cast<uint32_t>((units * 100.0 - kExposureOffsetUs) / kLineUs);
@@ -198,7 +198,7 @@ int CSensorIMX174::SetRealExposureTime(uint32_t units) {
     return 1;
 }
 
-int CSensorIMX174::SetExposureTimeEx(double seconds) {
+int Imx174Sensor::SetExposureTimeEx(double seconds) {
     if (!(seconds >= kPreciseMin)) seconds = kPreciseMin;  // NaN too: it would make the integer casts undefined
     if (seconds > kPreciseMax) seconds = kPreciseMax;
     const double us = static_cast<double>(static_cast<uint64_t>(seconds * 1000000.0));
@@ -210,14 +210,14 @@ int CSensorIMX174::SetExposureTimeEx(double seconds) {
     return 1;
 }
 
-int CSensorIMX174::SetMirrorV(int32_t on) {
+int Imx174Sensor::SetMirrorV(int32_t on) {
     const uint32_t value = (on ? 0u : 1u) | (info_.mirror_h_current ? 0u : 2u);
     if (!WriteSensorRegisterChecked(kRegMirror, value)) return 0;
     info_.mirror_v_current = on;
     return 1;
 }
 
-int CSensorIMX174::SetMirrorH(int32_t on) {
+int Imx174Sensor::SetMirrorH(int32_t on) {
     const uint32_t value = (on ? 0u : 2u) | (info_.mirror_v_current ? 0u : 1u);
     if (!WriteSensorRegisterChecked(kRegMirror, value)) return 0;
     info_.mirror_h_current = on;

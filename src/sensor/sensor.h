@@ -5,16 +5,16 @@
 #include <cstdint>
 
 #include "sensor/sensor_info.h"
-#include "usb/controller_base.h"
+#include "usb/controller.h"
 
 namespace kelvox::sensor {
 
-class CSensorBase {
+class Sensor {
 public:
-    CSensorBase(usb::CControllerBase* controller, uint8_t bus_address);
-    virtual ~CSensorBase();                                                          // 0
-    CSensorBase(const CSensorBase&) = delete;
-    CSensorBase& operator=(const CSensorBase&) = delete;
+    Sensor(usb::Controller* controller, uint8_t bus_address);
+    virtual ~Sensor();                                                          // 0
+    Sensor(const Sensor&) = delete;
+    Sensor& operator=(const Sensor&) = delete;
 
     virtual void SetVariantCode(int32_t code) { variant_code_ = code; }              // 1
     virtual void SetConfigWord(int32_t value) { config_word_ = value; }              // 2
@@ -179,7 +179,7 @@ public:
     int WriteControllerVerified(uint8_t reg, uint8_t value);
 
     const SensorInfo& info() const { return info_; }
-    usb::CControllerBase* controller() const { return controller_; }
+    usb::Controller* controller() const { return controller_; }
     uint8_t bus_address() const { return bus_address_; }
     int32_t variant_code() const { return variant_code_; }
 
@@ -191,7 +191,7 @@ protected:
     }
 
     SensorInfo info_{};
-    usb::CControllerBase* controller_;
+    usb::Controller* controller_;
     uint8_t bus_address_;
     int32_t config_word_ = 15;
     uint16_t controller_word_ = 0;

@@ -1,4 +1,4 @@
-#include "sensor/sensor_base.h"
+#include "sensor/sensor.h"
 
 #include <cstring>
 
@@ -6,18 +6,18 @@
 
 namespace kelvox::sensor {
 
-CSensorBase::CSensorBase(usb::CControllerBase* controller, uint8_t bus_address)
+Sensor::Sensor(usb::Controller* controller, uint8_t bus_address)
     : controller_(controller), bus_address_(bus_address) {}
 
-CSensorBase::~CSensorBase() = default;
+Sensor::~Sensor() = default;
 
-int CSensorBase::GetSensorInfo(SensorInfo* out) {
+int Sensor::GetSensorInfo(SensorInfo* out) {
     if (!out) return 0;
     std::memcpy(out, &info_, sizeof info_);
     return 1;
 }
 
-uint16_t CSensorBase::ReadControllerWord() {
+uint16_t Sensor::ReadControllerWord() {
     if (controller_word_ != 0 || !controller_) return controller_word_;
     for (int attempt = 0; attempt < 10; ++attempt) {
         uint16_t word = 0;
@@ -30,7 +30,7 @@ uint16_t CSensorBase::ReadControllerWord() {
     return controller_word_;
 }
 
-int CSensorBase::PulseReceiverRestart() {
+int Sensor::PulseReceiverRestart() {
     if (receiver_restart_gate_ == 0) return 1;
     if (!controller_) return 0;
     platform::TimerResolution fine;
@@ -42,7 +42,7 @@ int CSensorBase::PulseReceiverRestart() {
     return 1;
 }
 
-void CSensorBase::PulseControllerReset() {
+void Sensor::PulseControllerReset() {
     if (!controller_) return;
     platform::TimerResolution fine;
     uint8_t value = 0;
@@ -54,7 +54,7 @@ void CSensorBase::PulseControllerReset() {
     controller_->WriteFpgaRegister(130, value & ~1u);
 }
 
-int CSensorBase::WriteControllerVerified(uint8_t reg, uint8_t value) {
+int Sensor::WriteControllerVerified(uint8_t reg, uint8_t value) {
     if (!controller_) return 0;
     platform::TimerResolution fine;
     for (int attempt = 0; attempt < 10; ++attempt) {

@@ -1,13 +1,13 @@
 #pragma once
 // The driver of this camera's sensor: programs the IMX174's window, frame length, exposure, gain
 // and mirroring through the controller's serial bus.
-#include "sensor/sensor_base.h"
+#include "sensor/sensor.h"
 
 namespace kelvox::sensor {
 
-class CSensorIMX174 : public CSensorBase {
+class Imx174Sensor : public Sensor {
 public:
-    CSensorIMX174(usb::CControllerBase* controller, uint8_t bus_address);
+    Imx174Sensor(usb::Controller* controller, uint8_t bus_address);
 
     int IsSensorReady() override { return 1; }
     int InitSensor() override;
