@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,6 +10,20 @@
 #include "platform/process_info.h"
 
 namespace kelvox::usb {
+
+namespace {
+std::string SimSuffix() {
+#ifdef KELVOX_SIM_BUILD
+    const char* suffix = std::getenv("KELVOX_SIM_SHARED_SUFFIX");
+    return suffix ? std::string(suffix).substr(0, 64) : std::string();
+#else
+    return std::string();
+#endif
+}
+}  // namespace
+
+std::string SharedBlockName() { return kSharedBlockName + SimSuffix(); }
+std::string SharedBlockLockName() { return kSharedBlockLockName + SimSuffix(); }
 
 DeviceTable& DeviceTable::Process() {
     static DeviceTable* table = new DeviceTable;  // controllers may still detach during exit
@@ -39,7 +54,7 @@ void DeviceTable::WriteBlock(platform::SharedMemory& block) const {
 void DeviceTable::Attach(platform::SharedMemory* block) {
     platform::NamedLockGuard shared(shared_lock_);
     std::lock_guard<std::mutex> lock(mutex_);
-    const bool mapped = block->Open(kSharedBlockName, sizeof(SharedDeviceBlock));
+    const bool mapped = block->Open(SharedBlockName(), sizeof(SharedDeviceBlock));
     if (mapped && block->existed()) ReadBlock(*block);
     // Without a block this process works from its own copy alone.
     if (copy_.attach_count == 0) Clear();

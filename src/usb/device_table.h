@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "platform/driver.h"
 #include "platform/named_lock.h"
@@ -16,6 +17,12 @@ namespace kelvox::usb {
 constexpr int kMaxDevices = 32;
 constexpr const char* kSharedBlockName = "U3Q5-MemMap";
 constexpr const char* kSharedBlockLockName = "U3Q5-MemMap-Lock";
+
+// The block's name as this process uses it. Sim builds append the environment variable
+// KELVOX_SIM_SHARED_SUFFIX, so test programs running side by side keep separate tables; the
+// product build always uses the machine-wide name.
+std::string SharedBlockName();
+std::string SharedBlockLockName();
 
 static_assert(std::endian::native == std::endian::little, "the table's byte layout is little-endian");
 
@@ -70,7 +77,7 @@ private:
 
     // Attach, enumeration and detach of all processes go one at a time and re-read the block
     // under this lock, so no process writes back a stale table over another's changes.
-    platform::NamedLock shared_lock_{kSharedBlockLockName};
+    platform::NamedLock shared_lock_{SharedBlockLockName()};
     std::mutex mutex_;  // the copy, between threads of this process
     SharedDeviceBlock copy_{};
 };

@@ -2,6 +2,9 @@
 // test (or an earlier run) would otherwise hand its settings to the next.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -36,7 +39,20 @@ class FreshSettings : public testing::EmptyTestEventListener {
     void OnTestStart(const testing::TestInfo&) override { ClearStoredSettings(); }
 };
 
+// Each test program keeps a device table of its own (a program it starts inherits it), so
+// suites can run side by side.
+void UseOwnDeviceTable() {
+    if (std::getenv("KELVOX_SIM_SHARED_SUFFIX")) return;
+#ifdef _WIN32
+    const std::string suffix = "-" + std::to_string(GetCurrentProcessId());
+    _putenv_s("KELVOX_SIM_SHARED_SUFFIX", suffix.c_str());
+#else
+    setenv("KELVOX_SIM_SHARED_SUFFIX", ("-" + std::to_string(getpid())).c_str(), 1);
+#endif
+}
+
 const bool installed = [] {
+    UseOwnDeviceTable();
     testing::UnitTest::GetInstance()->listeners().Append(new FreshSettings);
     return true;
 }();

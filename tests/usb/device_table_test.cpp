@@ -133,7 +133,7 @@ TEST(DeviceTable, BlockHoldsTheTableInItsByteLayout) {
     Fx3Controller controller;
     ASSERT_EQ(controller.EnumerateDevices(), 1);
     kelvox::platform::SharedMemory view;
-    ASSERT_TRUE(view.Open("U3Q5-MemMap", 8584));
+    ASSERT_TRUE(view.Open(kelvox::usb::SharedBlockName(), 8584));
     EXPECT_TRUE(view.existed());
     const auto* b = static_cast<const uint8_t*>(view.data());
     EXPECT_EQ(GetLe32(b), 1u);                          // attach count
