@@ -1,8 +1,6 @@
 // Opening, identifying and closing a camera; the device table seen through the device object.
 #include "device/camera_device.h"
 
-#include <cstdio>
-
 #include "platform/clock.h"
 #include "sensor/imx174_sensor.h"
 #include "usb/device_table.h"
@@ -18,19 +16,16 @@ CameraDevice::CameraDevice() = default;
 
 CameraDevice::~CameraDevice() { Close(); }
 
-int CameraDevice::CreateController(void*, const platform::Guid* interface_class) {
+bool CameraDevice::CreateController(const platform::Guid* interface_class) {
     Close();
     controller_ = std::make_unique<usb::Fx3Controller>(interface_class);
-    return 1;
+    return true;
 }
 
-int CameraDevice::SetProductId(int product_id) {
+void CameraDevice::SetProductId(int product_id) {
     product_id_ = product_id;
     const usb::CameraModel* model = usb::FindCameraModel(product_id);
-    ring_size_ = model ? model->ring_size : 4;
-    read_index_ = ring_size_ - 1;
-    unread_ = 0;
-    return 1;
+    capture_.SetRingSize(model ? model->ring_size : 4);
 }
 
 int CameraDevice::CountDevices(int product_id) {
@@ -56,59 +51,45 @@ int CameraDevice::IndexOfInstance(int number) {
     return -1;
 }
 
-int CameraDevice::IsDeviceAvailable(int number) {
-    if (!controller_) return 0;
+bool CameraDevice::IsDeviceAvailable(int number) {
+    if (!controller_) return false;
     const int index = IndexOfInstance(number);
-    return index >= 0 && usb::IsDeviceOpenable(index) ? 1 : 0;
+    return index >= 0 && usb::IsDeviceOpenable(index);
 }
 
-int CameraDevice::GetDeviceName(int index, std::string* name) {
-    return controller_ ? controller_->GetDeviceName(index, name) : 0;
+bool CameraDevice::GetDeviceName(int index, std::string* name) {
+    return controller_ && controller_->GetDeviceName(index, name);
 }
 
-int CameraDevice::GetTableVendorId(int index) {
-    usb::DeviceTableEntry e;
-    if (!controller_ || !usb::DeviceTable::Process().Entry(index, &e)) return 0;
-    return e.vendor_id;
+bool CameraDevice::GetTableEntry(int index, usb::DeviceTableEntry* entry) {
+    return controller_ && usb::DeviceTable::Process().Entry(index, entry);
 }
 
-int CameraDevice::GetTableProductId(int index) {
-    usb::DeviceTableEntry e;
-    if (!controller_ || !usb::DeviceTable::Process().Entry(index, &e)) return 0;
-    return e.product_id;
-}
-
-int CameraDevice::GetTableInstance(int index) {
-    usb::DeviceTableEntry e;
-    if (!controller_ || !usb::DeviceTable::Process().Entry(index, &e)) return -1;
-    return e.instance;
-}
-
-int CameraDevice::Open(int number) {
-    if (!controller_ || product_id_ == -1) return 0;
-    if (controller_->EnumerateDevices() == 0 || !IsDeviceAvailable(number)) return 0;
+bool CameraDevice::Open(int number) {
+    if (!controller_ || product_id_ == -1) return false;
+    if (controller_->EnumerateDevices() == 0 || !IsDeviceAvailable(number)) return false;
     const int index = IndexOfInstance(number);
     // A capture thread must not be reading through the handle or the sensor that go now.
-    StopCapture(1);
-    if (index < 0 || !controller_->SelectDevice(index)) return 0;
+    capture_.Stop(true);
+    if (index < 0 || !controller_->SelectDevice(index)) return false;
+    controls_.Bind(nullptr);
+    capture_.Bind(controller_.get(), nullptr, device_info_);
     sensor_.reset();
     const usb::CameraModel* model = usb::FindCameraModel(product_id_);
-    if (!model) return 0;
+    if (!model) return false;
     sensor_ = std::make_unique<sensor::Imx174Sensor>(controller_.get(), model->sensor_bus_address);
+    controls_.Bind(sensor_.get());
+    capture_.Bind(controller_.get(), sensor_.get(), device_info_);
     open_device_number_ = number;
-    geometry_changed_ = 1;
-    return InitializeCamera();
+    return StartCamera();
 }
 
-int CameraDevice::Reopen(int number) {
-    StopCapture(1);
-    return Open(number) ? 0 : -1;
-}
-
-int CameraDevice::InitializeCamera() {
-    if (!controller_ || !controller_->PrepareDevice()) return 0;
+// Prepares the controller, waits for it to be ready where its firmware says it may still boot,
+// and starts the sensor.
+bool CameraDevice::StartCamera() {
+    if (!controller_ || !controller_->PrepareDevice()) return false;
     controller_->ReadDeviceInfo(device_info_);
-    if (!sensor_) return 0;
+    if (!sensor_) return false;
     uint8_t info[64] = {};
     const bool read = controller_->ReadDeviceInfo(info);
     const unsigned firmware = info[24] | info[25] << 8;
@@ -130,65 +111,40 @@ int CameraDevice::InitializeCamera() {
                 since = platform::MultimediaTime();
             }
         }
-        if (!ready) return 0;
-    } else {
-        char line[96];
-        std::snprintf(line, sizeof line, "Cypress=0x%X(%s), GPIO25 flag=%d(%s)", firmware, read ? "succeed" : "failed",
-                      flag, read ? "succeed" : "failed");
-        TraceMessage(line);
+        if (!ready) return false;
     }
-    if (!sensor_->IsSensorReady()) return 0;
+    if (!sensor_->IsSensorReady()) return false;
     return sensor_->InitSensor();
 }
 
-int CameraDevice::Close() {
-    StopCapture(1);
+void CameraDevice::Close() {
+    capture_.Stop(true);
+    controls_.Bind(nullptr);
+    capture_.Bind(nullptr, nullptr, nullptr);
     if (controller_) {
         controller_->CloseDataHandle();
         controller_.reset();
     }
     std::fill(std::begin(device_info_), std::end(device_info_), 0);
-    transfer_buffer_.clear();
-    transfer_buffer_.shrink_to_fit();
-    capture_mode_ = 0;
-    transfer_buffer_size_ = 0;
-    ResetRing();
-    frame_size_ = 0;
     sensor_.reset();
-    frame_event_open_ = false;
-    capture_error_ = 0;
-    return 1;
 }
 
-void CameraDevice::ResetRing() {
-    for (Slot& slot : ring_) {
-        std::lock_guard<std::mutex> lock(slot.mutex);
-        slot.pixels.clear();
-        slot.pixels.shrink_to_fit();
-        slot.values = FrameValues{};
-    }
-}
+bool CameraDevice::ReadDeviceInfo(uint8_t info[64]) { return controller_ && controller_->ReadDeviceInfo(info); }
 
-int CameraDevice::ReadDeviceInfo(uint8_t info[64]) { return controller_ ? controller_->ReadDeviceInfo(info) : 0; }
-
-int CameraDevice::ReadDeviceInfo2(uint8_t info[64]) { return controller_ ? controller_->ReadDeviceInfo2(info) : 0; }
-
-int CameraDevice::GetSensorInfo(sensor::SensorInfo* info) {
-    return sensor_ && info ? sensor_->GetSensorInfo(info) : 0;
-}
+bool CameraDevice::GetSensorInfo(sensor::SensorInfo* info) { return sensor_ && info && sensor_->GetSensorInfo(info); }
 
 // ---- EEPROM and identification byte ----
 
-int CameraDevice::WriteEeprom(uint16_t address, uint8_t value) {
-    return controller_ ? controller_->WriteEeprom(address, value) : 0;
+bool CameraDevice::WriteEeprom(uint16_t address, uint8_t value) {
+    return controller_ && controller_->WriteEeprom(address, value);
 }
 
-int CameraDevice::ReadEeprom(uint16_t address, uint8_t* value) {
-    return controller_ ? controller_->ReadEeprom(address, value) : 0;
+bool CameraDevice::ReadEeprom(uint16_t address, uint8_t* value) {
+    return controller_ && controller_->ReadEeprom(address, value);
 }
 
-int CameraDevice::WriteSromId(uint8_t value) { return WriteEeprom(kSromIdAddress, value); }
+bool CameraDevice::WriteSromId(uint8_t value) { return WriteEeprom(kSromIdAddress, value); }
 
-int CameraDevice::ReadSromId(uint8_t* value) { return ReadEeprom(kSromIdAddress, value); }
+bool CameraDevice::ReadSromId(uint8_t* value) { return ReadEeprom(kSromIdAddress, value); }
 
 }  // namespace kelvox::device

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "device/camera_device.h"
+#include "device/capture_engine.h"
 #include "platform/clock.h"
 #include "platform/thread_priority.h"
 #include "usb/transfer_record.h"
@@ -59,22 +59,56 @@ void FrameRateCounter::Reset() {
 
 // ---- buffers and geometry ----
 
-int CameraDevice::PrepareCapture() {
+CaptureEngine::~CaptureEngine() { StopThread(true); }
+
+void CaptureEngine::Bind(usb::Fx3Controller* controller, sensor::Sensor* sensor, const uint8_t* device_info) {
+    StopThread(true);  // callers stop capture first; this only makes sure
+    controller_ = controller;
+    sensor_ = sensor;
+    device_info_ = device_info;
+    geometry_changed_ = true;
+    if (controller) return;
+    transfer_buffer_.clear();
+    transfer_buffer_.shrink_to_fit();
+    capture_mode_ = 0;
+    transfer_buffer_size_ = 0;
+    ResetRing();
+    frame_size_ = 0;
+    frame_event_open_ = false;
+    capture_error_ = false;
+}
+
+void CaptureEngine::SetRingSize(int size) {
+    ring_size_ = std::clamp(size, 1, kMaxRingSize);
+    read_index_ = ring_size_ - 1;
+    unread_ = 0;
+}
+
+void CaptureEngine::ResetRing() {
+    for (Slot& slot : ring_) {
+        std::lock_guard<std::mutex> lock(slot.mutex);
+        slot.pixels.clear();
+        slot.pixels.shrink_to_fit();
+        slot.values = FrameValues{};
+    }
+}
+
+bool CaptureEngine::Prepare() {
     // Buffers are about to be replaced: a capture thread must not be using them.
-    if (running_.load() || capture_thread_.joinable()) StopCapture(1);
+    if (running_.load() || capture_thread_.joinable()) Stop(true);
     transfer_buffer_.clear();
     transfer_buffer_.shrink_to_fit();
     transfer_buffer_size_ = 0;
-    if (!sensor_) return 0;
+    if (!sensor_) return false;
 
     const sensor::SensorInfo& info = sensor_->info();
     int width = info.window_width;
     const int height = info.window_height;
-    if (sensor_->GetControlF() == 2) width *= 2;
+    if (sensor_->WidthFactor() == 2) width *= 2;
     const int bytes = transfer_depth_ == 1 || transfer_depth_ == 2 ? 2 : 1;
     const int64_t padded = static_cast<int64_t>(height + 128) * (width + 128) * bytes;
     const int64_t size = (padded + 8191) & ~int64_t{8191};
-    if (width <= 0 || height <= 0 || size > INT32_MAX) return 0;
+    if (width <= 0 || height <= 0 || size > INT32_MAX) return false;
 
     try {
         transfer_buffer_.resize(static_cast<size_t>(size));
@@ -88,7 +122,7 @@ int CameraDevice::PrepareCapture() {
         }
     } catch (const std::bad_alloc&) {
         transfer_buffer_.clear();
-        return 0;
+        return false;
     }
     transfer_buffer_size_ = static_cast<int>(size);
     frame_width_ = width;
@@ -108,31 +142,31 @@ int CameraDevice::PrepareCapture() {
         controller_->WriteFpgaRegister(0x4D, 0);
         controller_->WriteFpgaRegister(0x68, 0);
     }
-    geometry_changed_ = 0;
-    return 1;
+    geometry_changed_ = false;
+    return true;
 }
 
 // ---- start and stop ----
 
-int CameraDevice::SetCaptureMode(int mode) {
-    if (!controller_) return 0;
+bool CaptureEngine::SetMode(int mode) {
+    if (!controller_) return false;
     if (mode != capture_mode_.load()) {
-        StopCapture(0);
+        Stop(false);
         OpenFrameEvent();
         if (mode == 2) MarkHandedOver(write_index_.load(), unread_.load());  // forget pending frames
     }
     capture_mode_ = mode;
-    return 1;
+    return true;
 }
 
-int CameraDevice::StartCapture(int mode) {
-    if (running_.load() && !thread_end_.Wait(5)) StopCapture(1);
+bool CaptureEngine::Start(int mode) {
+    if (running_.load() && !thread_end_.Wait(5)) Stop(true);
     OpenFrameEvent();
-    if (!SetCaptureMode(mode)) return 0;
-    if (geometry_changed_) PrepareCapture();
+    if (!SetMode(mode)) return false;
+    if (geometry_changed_) Prepare();
     StopThread(false);  // an earlier thread that ended by itself is joined here
-    capture_error_ = 0;  // an error of the last run must not be reported for this one
-    running_ = 1;
+    capture_error_ = false;  // an error of the last run must not be reported for this one
+    running_ = true;
     thread_end_.Reset();
     thread_done_ = false;
     try {
@@ -143,27 +177,27 @@ int CameraDevice::StartCapture(int mode) {
             FinishThread();
         });
     } catch (const std::system_error&) {
-        running_ = 0;
+        running_ = false;
         thread_done_ = true;
-        return 0;
+        return false;
     }
     if (sensor_ && !sensor_->IsCaptureStartHandled()) sensor_->OnCaptureStarted();
-    return 1;
+    return true;
 }
 
-void CameraDevice::OpenFrameEvent() {
+void CaptureEngine::OpenFrameEvent() {
     if (frame_event_open_.exchange(true)) return;
     frame_event_.Reset();
 }
 
-void CameraDevice::FinishThread() {
+void CaptureEngine::FinishThread() {
     thread_done_ = true;
     thread_end_.Set();
 }
 
 // Joins the capture thread. The abort releases a read blocked in the driver; it is repeated until
 // the thread has ended, so no stop can hang and nothing the thread uses goes before it does.
-void CameraDevice::StopThread(bool abort) {
+void CaptureEngine::StopThread(bool abort) {
     if (!capture_thread_.joinable()) return;
     for (int round = 0; !thread_done_.load(); ++round) {
         if (abort || round > 0) {
@@ -174,16 +208,16 @@ void CameraDevice::StopThread(bool abort) {
     capture_thread_.join();
 }
 
-int CameraDevice::StopCapture(int abort) {
+void CaptureEngine::Stop(bool abort) {
     if (sensor_) sensor_->OnCaptureStopped(abort);
     if (running_.load()) {
-        running_ = 0;
+        running_ = false;
         if (abort) {
             platform::SleepMs(100);
             if (controller_) controller_->AbortImagePipe();
         }
     }
-    StopThread(abort != 0);
+    StopThread(abort);
     platform::SleepMs(1);
     frame_event_.Set();  // a waiter in WaitFrame returns
     frame_event_open_ = false;
@@ -192,31 +226,29 @@ int CameraDevice::StopCapture(int abort) {
     capture_mode_ = 0;
     triggered_frames_ = 0;
     frame_rate_ = 0;
-    return 1;
 }
 
-int CameraDevice::ResetStream() {
-    if (!controller_) return 0;
-    if ((device_info_[24] | device_info_[25] << 8) > 0x10FF) controller_->ResetPipeSync(0x81);
+void CaptureEngine::ResetStream() {
+    if (!controller_) return;
+    if (device_info_ && (device_info_[24] | device_info_[25] << 8) > 0x10FF) controller_->ResetPipeSync(0x81);
     controller_->StreamReset();
-    return 1;
 }
 
 // ---- the capture thread ----
 
-int CameraDevice::CaptureLoop() {
+void CaptureEngine::CaptureLoop() {
     if (!controller_ || transfer_buffer_.empty()) {
-        running_ = 0;
-        return 0;
+        running_ = false;
+        return;
     }
     usb::FrameDescriptor frame{};
     frame.buffer = transfer_buffer_.data();
     frame.capacity = static_cast<uint32_t>(transfer_buffer_size_);
-    capture_error_ = 0;
+    capture_error_ = false;
     int failures = 0;
 
     // A camera that cannot even be opened for streaming is lost: say so rather than end quietly.
-    if (!controller_->OpenDataHandle()) capture_error_ = 1;
+    if (!controller_->OpenDataHandle()) capture_error_ = true;
     else {
         while (running_.load()) {
             const uint32_t timeout = transfer_timeout_.load();
@@ -249,7 +281,7 @@ int CameraDevice::CaptureLoop() {
                 ok = controller_->ReadFrameData(&frame, timeout);
                 if (ok) {
                     failures = 0;
-                    capture_error_ = 0;
+                    capture_error_ = false;
                     const uint32_t elapsed = std::max<uint32_t>(platform::TickCount() - t0, 1);
                     transfer_rate_ = ((frame_size_ >> 10) / 128.0) / (elapsed / 1000.0);
                     FrameRateCounter::Count();
@@ -277,7 +309,7 @@ int CameraDevice::CaptureLoop() {
             // Recovery: start the pipe and the FPGA's receiver over, five times at most in a row.
             controller_->CloseDataHandle();
             if (++failures >= kFailuresToGiveUp) {
-                capture_error_ = 1;
+                capture_error_ = true;
                 frame_event_.Set();
                 break;
             }
@@ -288,15 +320,14 @@ int CameraDevice::CaptureLoop() {
     }
     controller_->CloseDataHandle();
     if (capture_error_.load()) frame_event_.Set();
-    running_ = 0;
-    return 1;
+    running_ = false;
 }
 
-int CameraDevice::CaptureOnce() {
-    if (!controller_) return 2;
-    if (geometry_changed_) PrepareCapture();
-    if (transfer_buffer_.empty()) return 2;
-    capture_error_ = 0;
+bool CaptureEngine::CaptureOnce() {
+    if (!controller_) return false;
+    if (geometry_changed_) Prepare();
+    if (transfer_buffer_.empty()) return false;
+    capture_error_ = false;
     usb::FrameDescriptor frame{};
     frame.buffer = transfer_buffer_.data();
     frame.capacity = static_cast<uint32_t>(transfer_buffer_size_);
@@ -311,7 +342,7 @@ int CameraDevice::CaptureOnce() {
                 break;
             }
             if (platform::TickCount() - start >= 10000 || failures >= 10) {
-                capture_error_ = 1;
+                capture_error_ = true;
                 break;
             }
             ++failures;
@@ -319,26 +350,33 @@ int CameraDevice::CaptureOnce() {
     }
     controller_->CloseDataHandle();
     thread_end_.Set();
-    running_ = 0;
-    return 0;
+    running_ = false;
+    return true;
+}
+
+bool CaptureEngine::LatchTriggerCount() {
+    uint8_t count = 0;
+    if (!controller_ || !controller_->ReadFpgaRegister(0x08, &count)) return false;
+    last_trigger_count_ = count;
+    return true;
 }
 
 // ---- handing frames over ----
 
-int CameraDevice::WaitFrame(uint32_t ms) {
-    if (capture_error_.load()) return 1;
-    if (!frame_event_open_.load() || !frame_event_.Wait(ms)) return 2;
+FrameWait CaptureEngine::WaitFrame(uint32_t ms) {
+    if (capture_error_.load()) return FrameWait::Lost;
+    if (!frame_event_open_.load() || !frame_event_.Wait(ms)) return FrameWait::None;
     // Counted, not read off the indexes: before the first hand-over the read index starts at the
     // ring's last buffer, so three frames bring the write index onto it, and a whole ring after a
     // hand-over brings it round; both still are new frames.
-    return unread_.load() > 0 ? 3 : 2;
+    return unread_.load() > 0 ? FrameWait::Ready : FrameWait::None;
 }
 
-void CameraDevice::CopyOut(Slot& slot, uint8_t* destination, int top_down) {
+void CaptureEngine::CopyOut(Slot& slot, uint8_t* destination, bool top_down) {
     const int orientation = sensor_ ? sensor_->info().orientation : 0;
     const bool reverse_h = orientation == 2 || orientation == 4;
     const bool upright = orientation != 3 && orientation != 4;
-    const bool reverse_v = (top_down != 0) != upright;
+    const bool reverse_v = top_down != upright;
     const size_t row = static_cast<size_t>(frame_width_) * bytes_per_pixel_;
     const uint8_t* src = slot.pixels.data();
     if (!reverse_h && !reverse_v) {
@@ -358,57 +396,36 @@ void CameraDevice::CopyOut(Slot& slot, uint8_t* destination, int top_down) {
     }
 }
 
-int CameraDevice::CopyFrame(uint8_t* destination, uint32_t size, uint32_t* trigger_count, uint32_t* word1,
-                               uint32_t* word2, uint32_t* word3, uint32_t* word4, int oldest, int top_down) {
-    if (!destination || size < static_cast<uint32_t>(frame_size_)) return 0;
+bool CaptureEngine::CopyFrame(uint8_t* destination, uint32_t size, uint32_t* trigger_count, uint32_t words[4],
+                              bool oldest, bool top_down) {
+    if (!destination || size < static_cast<uint32_t>(frame_size_)) return false;
     const int w = write_index_.load();
     const int index = oldest ? 0 : (w == 0 ? ring_size_ - 1 : w - 1);
     Slot& slot = ring_[index];
     std::lock_guard<std::mutex> lock(slot.mutex);
-    if (slot.pixels.size() < static_cast<size_t>(frame_size_)) return 0;
+    if (slot.pixels.size() < static_cast<size_t>(frame_size_)) return false;
     CopyOut(slot, destination, top_down);
     if (trigger_count) *trigger_count = slot.values.trigger_count;
-    uint32_t* words[4] = {word1, word2, word3, word4};
-    for (int i = 0; i < 4; ++i)
-        if (words[i]) *words[i] = slot.values.header_words[i];
-    return 1;
+    if (words) std::copy(slot.values.header_words.begin(), slot.values.header_words.end(), words);
+    return true;
 }
 
-void CameraDevice::MarkHandedOver(int write_index, int seen) {
+void CaptureEngine::MarkHandedOver(int write_index, int seen) {
     read_index_ = write_index;
     unread_.fetch_sub(seen);  // a frame arriving meanwhile stays counted
 }
 
-int CameraDevice::GetFrame(uint8_t* destination, int top_down) {
+void CaptureEngine::GetFrame(uint8_t* destination, bool top_down, uint32_t* trigger_count, uint32_t words[4]) {
     const int seen = unread_.load();
     const int w = write_index_.load();
-    CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 0, top_down);
+    CopyFrame(destination, static_cast<uint32_t>(frame_size_), trigger_count, words, false, top_down);
     MarkHandedOver(w, seen);
-    return 0;
 }
 
-int CameraDevice::GetFrameEx(uint8_t* destination, uint32_t* trigger_count, uint32_t* word1, uint32_t* word2,
-                                uint32_t* word3, uint32_t* word4, int top_down) {
-    const int seen = unread_.load();
-    const int w = write_index_.load();
-    CopyFrame(destination, static_cast<uint32_t>(frame_size_), trigger_count, word1, word2, word3, word4, 0, top_down);
-    MarkHandedOver(w, seen);
-    return 0;
-}
-
-int CameraDevice::GetFrameStamped(uint8_t* destination, uint32_t* stamp) {
-    const int seen = unread_.load();
-    const int w = write_index_.load();
-    CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 0, 1);
-    if (stamp) *stamp = 0;  // only another camera model stamps its buffers
-    MarkHandedOver(w, seen);
-    return 0;
-}
-
-int CameraDevice::CopyFirstFrame(uint8_t* destination, int top_down) {
-    if (!destination) return -2;
-    CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, nullptr, nullptr, nullptr, 1, top_down);
-    return 0;
+bool CaptureEngine::CopyFirstFrame(uint8_t* destination, bool top_down) {
+    if (!destination) return false;
+    CopyFrame(destination, static_cast<uint32_t>(frame_size_), nullptr, nullptr, true, top_down);
+    return true;
 }
 
 }  // namespace kelvox::device

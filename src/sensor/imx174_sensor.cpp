@@ -61,58 +61,58 @@ Imx174Sensor::Imx174Sensor(usb::Controller* controller, uint8_t bus_address)
     i.pixel_clock_khz = 74250;
 }
 
-int Imx174Sensor::WriteSensorRegister(uint32_t reg, uint32_t value) {
-    if (!controller_) return 0;
+bool Imx174Sensor::WriteSensorRegister(uint32_t reg, uint32_t value) {
+    if (!controller_) return false;
     platform::SleepMs(1);
     const uint8_t bytes[3] = {static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg), static_cast<uint8_t>(value)};
     return controller_->I2cWrite(bus_address_, bytes, 3, 3000);
 }
 
-int Imx174Sensor::ReadSensorRegister(uint32_t reg, uint32_t* value) {
-    if (!controller_) return 0;
+bool Imx174Sensor::ReadSensorRegister(uint32_t reg, uint32_t* value) {
+    if (!controller_) return false;
     const uint8_t address[2] = {static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg)};
     uint8_t byte = 0;
     if (!controller_->I2cWrite(bus_address_, address, 2, 3000) || !controller_->I2cRead(bus_address_, &byte, 1, 3000))
-        return 0;
+        return false;
     if (value) *value = byte;
-    return 1;
+    return true;
 }
 
 // Writes only while the controller reports itself idle (register 2 reads 0); about a second of
 // retries before giving up.
-int Imx174Sensor::WriteSensorRegisterChecked(uint32_t reg, uint32_t value) {
-    if (!controller_) return 0;
+bool Imx174Sensor::WriteSensorRegisterChecked(uint32_t reg, uint32_t value) {
+    if (!controller_) return false;
     for (int attempt = 0; attempt < 100; ++attempt) {
         uint8_t status = 0xFF;
-        if (controller_->ReadFpgaRegister(2, &status) && status == 0 && WriteSensorRegister(reg, value)) return 1;
+        if (controller_->ReadFpgaRegister(2, &status) && status == 0 && WriteSensorRegister(reg, value)) return true;
         if (attempt + 1 < 100) {
             platform::TimerResolution fine;
             platform::SleepMs(10);
         }
     }
-    return 0;
+    return false;
 }
 
-int Imx174Sensor::InitSensor() {
+bool Imx174Sensor::InitSensor() {
     WriteSensorRegisterChecked(0x0458, 60);
     WriteSensorRegisterChecked(0x0459, 0);
     SetGlobalGain(static_cast<uint32_t>(info_.gain_default));
     SetExposureTime(static_cast<uint32_t>(info_.exposure_lines_default));
-    SetMirrorH(info_.mirror_h_default);
-    SetMirrorV(info_.mirror_v_default);
+    SetMirrorH(info_.mirror_h_default != 0);
+    SetMirrorV(info_.mirror_v_default != 0);
     SetWindow(info_.default_x, info_.default_width, info_.default_y, info_.default_height, 0);
-    return 1;
+    return true;
 }
 
-int Imx174Sensor::SetWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) {
+bool Imx174Sensor::SetWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) {
     const int32_t divisor = mode == 1 ? 2 : 1;
     const int32_t window_mode = mode == 1 ? 0 : (width != kWidth ? 1 : 0) | (height != kHeight ? 2 : 0);
     const int32_t start_x = (x + 3) & ~3;
     const int32_t effective_width = (width / divisor) & ~15;
-    if (start_x + effective_width > kWidth) return 0;
+    if (start_x + effective_width > kWidth) return false;
     const int32_t start_y = (y + 3) & ~3;
     const int32_t effective_height = (height / divisor) & ~3;
-    if (start_y + effective_height > kHeight) return 0;
+    if (start_y + effective_height > kHeight) return false;
 
     // Starts count from the far edge: the margins that remain beyond the window.
     auto write11 = [this](uint32_t reg, int32_t v) {
@@ -132,32 +132,32 @@ int Imx174Sensor::SetWindow(int32_t x, int32_t width, int32_t y, int32_t height,
     info_.window_y = y;
     info_.window_width = width;
     info_.window_height = height;
-    return 1;
+    return true;
 }
 
-int Imx174Sensor::GetWindow(int32_t* x, int32_t* width, int32_t* y, int32_t* height, int32_t* mode) {
+bool Imx174Sensor::GetWindow(int32_t* x, int32_t* width, int32_t* y, int32_t* height, int32_t* mode) {
     if (x) *x = info_.window_x;
     if (width) *width = info_.window_width;
     if (y) *y = info_.window_y;
     if (height) *height = info_.window_height;
     if (mode) *mode = info_.readout_mode;
-    return 1;
+    return true;
 }
 
-int Imx174Sensor::SetDataBits(int32_t sixteen) {
+bool Imx174Sensor::SetDataBits(bool sixteen) {
     info_.data_bits = sixteen ? 16 : 8;
     return SetWindow(info_.window_x, info_.window_width, info_.window_y, info_.window_height, info_.readout_mode);
 }
 
-int Imx174Sensor::SetFrameLength(int32_t lines) {
+bool Imx174Sensor::SetFrameLength(int32_t lines) {
     const bool low = WriteSensorRegisterChecked(kRegFrameLength, static_cast<uint32_t>(lines) & 0xFF);
     const bool high = WriteSensorRegisterChecked(kRegFrameLength + 1, (static_cast<uint32_t>(lines) >> 8) & 0x0F);
-    if (!low || !high) return 0;
+    if (!low || !high) return false;
     programmed_frame_length_ = lines;
-    return 1;
+    return true;
 }
 
-int Imx174Sensor::SetExposureTime(uint32_t lines) {
+bool Imx174Sensor::SetExposureTime(uint32_t lines) {
     const uint32_t min = static_cast<uint32_t>(info_.exposure_lines_min);
     const uint32_t max = static_cast<uint32_t>(info_.exposure_lines_max);
     if (lines < min) lines = min;
@@ -173,55 +173,70 @@ int Imx174Sensor::SetExposureTime(uint32_t lines) {
     }
     const bool low = WriteSensorRegisterChecked(kRegStartLine, start & 0xFF);
     const bool high = WriteSensorRegisterChecked(kRegStartLine + 1, (start >> 8) & 0x0F);
-    if (!low || !high) return 0;
+    if (!low || !high) return false;
     info_.exposure_lines_current = static_cast<int32_t>(lines);
-    return 1;
+    return true;
 }
 
-int Imx174Sensor::SetGlobalGain(uint32_t steps) {
+bool Imx174Sensor::SetGlobalGain(uint32_t steps) {
     if (steps > static_cast<uint32_t>(info_.gain_max)) steps = static_cast<uint32_t>(info_.gain_max);
     const bool low = WriteSensorRegisterChecked(kRegGain, steps & 0xFF);
     const bool high = WriteSensorRegisterChecked(kRegGain + 1, (steps >> 8) & 1);
-    if (!low || !high) return 0;
+    if (!low || !high) return false;
     info_.gain_current = static_cast<int32_t>(steps);
-    return 1;
+    return true;
 }
 
-int Imx174Sensor::SetRealExposureTime(uint32_t units) {
+bool Imx174Sensor::SetRealExposureTime(uint32_t units) {
     if (units < 1) units = 1;
     if (units > 396) units = 396;
     auto lines = static_cast<uint32_t>((units * 100.0 - kExposureOffsetUs) / kLineUs);
     if (lines == 0) lines = 1;
-    if (!SetExposureTime(lines)) return 0;
+    if (!SetExposureTime(lines)) return false;
     info_.exposure_time_current = static_cast<int32_t>(units);
     info_.precise_current = units / 10000.0;
-    return 1;
+    return true;
 }
 
-int Imx174Sensor::SetExposureTimeEx(double seconds) {
+bool Imx174Sensor::SetExposureTimeEx(double seconds) {
     if (!(seconds >= kPreciseMin)) seconds = kPreciseMin;  // NaN too: it would make the integer casts undefined
     if (seconds > kPreciseMax) seconds = kPreciseMax;
     const double us = static_cast<double>(static_cast<uint64_t>(seconds * 1000000.0));
     auto lines = static_cast<uint32_t>((us - kExposureOffsetUs) / kLineUs);
     if (lines == 0) lines = 1;
-    if (!SetExposureTime(lines)) return 0;
+    if (!SetExposureTime(lines)) return false;
     info_.precise_current = seconds;
     info_.exposure_time_current = static_cast<int32_t>(seconds * 10000.0);
-    return 1;
+    return true;
 }
 
-int Imx174Sensor::SetMirrorV(int32_t on) {
+bool Imx174Sensor::SetMirrorV(bool on) {
     const uint32_t value = (on ? 0u : 1u) | (info_.mirror_h_current ? 0u : 2u);
-    if (!WriteSensorRegisterChecked(kRegMirror, value)) return 0;
-    info_.mirror_v_current = on;
-    return 1;
+    if (!WriteSensorRegisterChecked(kRegMirror, value)) return false;
+    info_.mirror_v_current = on ? 1 : 0;
+    return true;
 }
 
-int Imx174Sensor::SetMirrorH(int32_t on) {
+bool Imx174Sensor::SetMirrorH(bool on) {
     const uint32_t value = (on ? 0u : 2u) | (info_.mirror_v_current ? 0u : 1u);
-    if (!WriteSensorRegisterChecked(kRegMirror, value)) return 0;
-    info_.mirror_h_current = on;
-    return 1;
+    if (!WriteSensorRegisterChecked(kRegMirror, value)) return false;
+    info_.mirror_h_current = on ? 1 : 0;
+    return true;
+}
+
+bool Imx174Sensor::GetExposureTimeRange(ControlRange* lines) {
+    if (lines) *lines = {info_.exposure_lines_min, info_.exposure_lines_max, info_.exposure_lines_default};
+    return true;
+}
+
+bool Imx174Sensor::GetGlobalGainRange(ControlRange* steps) {
+    if (steps) *steps = {info_.gain_min, info_.gain_max, info_.gain_default};
+    return true;
+}
+
+bool Imx174Sensor::GetRealExposureTimeRange(ControlRange* units) {
+    if (units) *units = {info_.exposure_time_min, info_.exposure_time_max, info_.exposure_time_default};
+    return true;
 }
 
 }  // namespace kelvox::sensor

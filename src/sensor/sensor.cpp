@@ -11,10 +11,22 @@ Sensor::Sensor(usb::Controller* controller, uint8_t bus_address)
 
 Sensor::~Sensor() = default;
 
-int Sensor::GetSensorInfo(SensorInfo* out) {
-    if (!out) return 0;
+bool Sensor::GetSensorInfo(SensorInfo* out) const {
+    if (!out) return false;
     std::memcpy(out, &info_, sizeof info_);
-    return 1;
+    return true;
+}
+
+bool Sensor::GetExposureTimeExRange(double* min, double* max, double* default_value) const {
+    if (min) *min = info_.precise_min;
+    if (max) *max = info_.precise_max;
+    if (default_value) *default_value = info_.precise_default;
+    return info_.precise_supported != 0;
+}
+
+bool Sensor::GetBlackLevelRange(ControlRange* range) const {
+    if (range) *range = {info_.black_level_min, info_.black_level_max, info_.black_level_default};
+    return info_.black_level_supported != 0;
 }
 
 uint16_t Sensor::ReadControllerWord() {
@@ -30,16 +42,15 @@ uint16_t Sensor::ReadControllerWord() {
     return controller_word_;
 }
 
-int Sensor::PulseReceiverRestart() {
-    if (receiver_restart_gate_ == 0) return 1;
-    if (!controller_) return 0;
+bool Sensor::PulseReceiverRestart() {
+    if (!controller_) return false;
     platform::TimerResolution fine;
     const uint8_t reg = (variant_code_ == 103 || variant_code_ == 115) ? 150 : 108;
     controller_->WriteFpgaRegister(reg, 1);
     platform::SleepMs(1);
     controller_->WriteFpgaRegister(reg, 0);
     platform::SleepMs(1);
-    return 1;
+    return true;
 }
 
 void Sensor::PulseControllerReset() {
@@ -52,19 +63,6 @@ void Sensor::PulseControllerReset() {
     controller_->WriteFpgaRegister(130, value | 1u);
     platform::SleepMs(50);
     controller_->WriteFpgaRegister(130, value & ~1u);
-}
-
-int Sensor::WriteControllerVerified(uint8_t reg, uint8_t value) {
-    if (!controller_) return 0;
-    platform::TimerResolution fine;
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        uint8_t read_back = 0;
-        const bool written = controller_->WriteFpgaRegister(reg, value);
-        platform::SleepMs(5);
-        if (written && controller_->ReadFpgaRegister(reg, &read_back) && read_back == value) return 1;
-        platform::SleepMs(5);
-    }
-    return 0;
 }
 
 }  // namespace kelvox::sensor

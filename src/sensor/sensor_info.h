@@ -6,6 +6,11 @@
 
 namespace kelvox::sensor {
 
+// The minimum, maximum and default of a control.
+struct ControlRange {
+    int32_t min = 0, max = 0, default_value = 0;
+};
+
 struct SensorInfo {
     int32_t sensor_width, sensor_height;                          // 0-1
     int32_t default_x, default_y, default_width, default_height;  // 2-5
@@ -20,7 +25,7 @@ struct SensorInfo {
     int32_t color_gain_min, color_gain_max, reserved_29, color_gain_default;                 // 27-30
     int32_t other_controls_31[12];                                                           // 31-42
     int32_t exposure_time_min, exposure_time_max, exposure_time_current, exposure_time_default;  // 43-46: 100 us
-    int32_t control_a_min, control_a_max, control_a_current, control_a_default, control_a_supported,
+    int32_t black_level_min, black_level_max, black_level_current, black_level_default, black_level_supported,
         reserved_52;                                                                          // 47-52
     int32_t control_b_supported, control_b_value, reserved_55;                              // 53-55
     int32_t control_c_min, control_c_max, control_c_current, control_c_default, control_c_supported;  // 56-60
@@ -38,7 +43,7 @@ struct SensorInfo {
 static_assert(sizeof(SensorInfo) == 88 * 4);
 static_assert(offsetof(SensorInfo, gain_min) == 17 * 4);
 static_assert(offsetof(SensorInfo, exposure_time_min) == 43 * 4);
-static_assert(offsetof(SensorInfo, control_a_min) == 47 * 4);
+static_assert(offsetof(SensorInfo, black_level_min) == 47 * 4);
 static_assert(offsetof(SensorInfo, control_b_supported) == 53 * 4);
 static_assert(offsetof(SensorInfo, control_c_min) == 56 * 4);
 static_assert(offsetof(SensorInfo, precise_min) == 62 * 4);

@@ -14,7 +14,7 @@ Session::Session() : rate_time_base_(platform::MultimediaTime()) {}
 Session::~Session() {
     const bool camera_was_open = open_camera_ >= 0;
     open_camera_ = -1;
-    if (device_ && camera_was_open) SaveDialogSettings(device_->GetOpenDeviceNumber());
+    if (device_ && camera_was_open) SaveDialogSettings(device_->open_device_number());
     if (device_) Close();  // without a device nothing runs, and nothing is reported at release
     if (device_) device_->Close();
     device_.reset();
@@ -47,9 +47,9 @@ int Session::Initialize(platform::WindowHandle notify_window) {
     }
     LoadStreamGeometry();
     device_->SetProductId(0x3100);
-    device_->CreateController(notify_window, &usb::kCameraInterfaceClass);
+    device_->CreateController(&usb::kCameraInterfaceClass);
     if (device_->CountDevices(0x3100) == 1) SetDeviceNumber(0);
-    LoadDialogSettings(device_->GetOpenDeviceNumber());
+    LoadDialogSettings(device_->open_device_number());
     LoadStreamFormat();
     return 1;
 }

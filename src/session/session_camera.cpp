@@ -52,7 +52,7 @@ int Session::GetDeviceName(int index, char* name, int size) {
         RecordError(KELVOX_ERR_PARAM);
         return 0;
     }
-    if (index < 0 || index >= device_->GetMaxDeviceCount() || !device_->IsDeviceAvailable(index)) {
+    if (index < 0 || index >= device_->kMaxDeviceCount || !device_->IsDeviceAvailable(index)) {
         RecordError(KELVOX_ERR_NO_CAMERA);
         return 0;
     }
@@ -103,15 +103,15 @@ int Session::SetDeviceNumber(int index) {
 void Session::ApplyCameraSettings() {
     device::CameraDevice& d = *device_;
     ApplyGainsAndExposure();
-    d.SetMirrorV(settings_.mirror_v);
-    d.SetMirrorH(settings_.mirror_h);
-    if (d.IsControlASupported()) d.SetControlA(settings_.black_level);
-    if (d.IsPeltierSupported()) {
-        d.SetPeltier(1);
+    d.controls().SetMirror(false, settings_.mirror_v);
+    d.controls().SetMirror(true, settings_.mirror_h);
+    if (d.controls().IsBlackLevelSupported()) d.controls().SetBlackLevel(settings_.black_level);
+    if (d.controls().IsPeltierSupported()) {
+        d.controls().SetPeltier(1);
         settings_.peltier = 1;
     }
-    if (d.IsControlDSupported()) {
-        d.SetControlD(0);
+    if (d.controls().IsShortExposureModeSupported()) {
+        d.controls().SetShortExposureMode(0);
         settings_.control_d = 0;
     }
     // The gain mode (control E) would go last; this sensor has no control E (it reports 0xFFFFFFFF).
@@ -120,13 +120,13 @@ void Session::ApplyCameraSettings() {
 // Global gain, the four colour gains and the exposure (precise where the camera has it).
 void Session::ApplyGainsAndExposure() {
     device::CameraDevice& d = *device_;
-    d.SetGlobalGain(static_cast<uint32_t>(settings_.global_gain));
-    d.SetColorGainGreen1(settings_.gain_green1);
-    d.SetColorGainRed(settings_.gain_red);
-    d.SetColorGainBlue(settings_.gain_blue);
-    d.SetColorGainGreen2(settings_.gain_green2);
-    if (d.IsExposureTimeExSupported()) d.SetExposureTimeEx(settings_.exposure_seconds);
-    else d.SetRealExposureTime(static_cast<uint32_t>(settings_.exposure));
+    d.controls().SetGlobalGain(static_cast<uint32_t>(settings_.global_gain));
+    d.controls().SetColorGain(sensor::ColorChannel::Green1, settings_.gain_green1);
+    d.controls().SetColorGain(sensor::ColorChannel::Red, settings_.gain_red);
+    d.controls().SetColorGain(sensor::ColorChannel::Blue, settings_.gain_blue);
+    d.controls().SetColorGain(sensor::ColorChannel::Green2, settings_.gain_green2);
+    if (d.controls().IsExposureTimeExSupported()) d.controls().SetExposureTimeEx(settings_.exposure_seconds);
+    else d.controls().SetRealExposureTime(static_cast<uint32_t>(settings_.exposure));
 }
 
 int Session::GetCameraInfo(KELVOX_CAMERA_INFO* info) {
@@ -141,15 +141,14 @@ int Session::GetCameraInfo(KELVOX_CAMERA_INFO* info) {
     }
     info->max_width = kSensorWidth;
     info->max_height = kSensorHeight;
-    info->gain_min = device_->GetGlobalGainMin();
-    info->gain_max = device_->GetGlobalGainMax();
-    info->color_gain_min = device_->GetColorGainMin();
-    info->color_gain_max = device_->GetColorGainMax();
-    info->exposure_min = device_->GetRealExposureTimeMin();
-    info->exposure_max = device_->GetRealExposureTimeMax();
+    info->gain_min = device_->controls().GlobalGainRange().min;
+    info->gain_max = device_->controls().GlobalGainRange().max;
+    info->color_gain_min = device_->controls().ColorGainRange().min;
+    info->color_gain_max = device_->controls().ColorGainRange().max;
+    info->exposure_min = device_->controls().RealExposureTimeRange().min;
+    info->exposure_max = device_->controls().RealExposureTimeRange().max;
     if (info->size >= 56) {
-        device_->GetExposureTimeExMin(&info->exposure_seconds_min);
-        device_->GetExposureTimeExMax(&info->exposure_seconds_max);
+        device_->controls().GetExposureTimeExRange(&info->exposure_seconds_min, &info->exposure_seconds_max, nullptr);
     }
     return 1;
 }

@@ -32,7 +32,7 @@ int RawPictureOf(int mode) { return mode == 1 || mode == 4 || mode == 5 ? Sessio
 
 int Session::PrepareCapture() {
     device::CameraDevice& d = *device_;
-    if (!d.IsDeviceAvailable(d.GetOpenDeviceNumber())) {
+    if (!d.IsDeviceAvailable(d.open_device_number())) {
         RecordError(KELVOX_ERR_NO_CAMERA);
         return 0;
     }
@@ -76,15 +76,14 @@ int Session::PrepareCapture() {
 // gains, exposure and the optional controls.
 void Session::ApplyCaptureSettings() {
     device::CameraDevice& d = *device_;
-    d.SetMirrorV(settings_.mirror_v);
-    d.SetMirrorH(settings_.mirror_h);
+    d.controls().SetMirror(false, settings_.mirror_v);
+    d.controls().SetMirror(true, settings_.mirror_h);
     d.SetTriggerMode(0, 1);
     ApplyGainsAndExposure();
     settings_.real_exposure_us = settings_.exposure * 100;
-    if (d.SensorOperation(112)) d.SensorOperation(114);
-    // The gain mode (control E) would be set here; this sensor has none and its setter does nothing.
-    if (d.IsControlASupported()) d.SetControlA(settings_.black_level);
-    d.OnCaptureSetup();
+    // The gain mode is set only where the sensor reports one; this one does not.
+    if (d.controls().IsBlackLevelSupported()) d.controls().SetBlackLevel(settings_.black_level);
+    d.controls().OnCaptureSetup();
 }
 
 // ---- the capture states ----
@@ -114,7 +113,7 @@ int Session::StartPreview() {
         return 0;
     }
     if (!PrepareCapture()) return 0;
-    if (!device_->StartCapture(0)) {
+    if (!device_->capture().Start(0)) {
         StopPreview();
         RecordError(KELVOX_ERR_DEVICE_IO);
         return 0;
@@ -168,7 +167,7 @@ void Session::StopFrameThread() {
     wake_.Set();
     if (capture_state_.load() != kIdle) {
         capture_state_ = kIdle;
-        device_->StopCapture(0);  // also releases a frame wait in progress
+        device_->capture().Stop(false);  // also releases a frame wait in progress
     }
     if (thread_exit_) {
         thread_exit_->Wait();
@@ -181,7 +180,7 @@ int Session::Close() {
     std::lock_guard<std::recursive_mutex> control(control_lock_);
     StopPreview();
     image_valid_ = 0;
-    if (device_) device_->StopCapture(0);
+    if (device_) device_->capture().Stop(false);
     return 1;
 }
 
@@ -192,8 +191,8 @@ void Session::FrameLoop() {
     while (run_state_.load() != 0) {
         wake_.Wait(static_cast<uint32_t>(wait_time_.load()));
         if (run_state_.load() != 1) continue;
-        const int waited = device_->WaitFrame(kFrameWaitMs);
-        if (waited == 1) {  // the device gave up: the camera is gone
+        const device::FrameWait waited = device_->capture().WaitFrame(kFrameWaitMs);
+        if (waited == device::FrameWait::Lost) {  // the device gave up: the camera is gone
             run_state_ = 0;
             {
                 std::lock_guard<std::mutex> lock(frame_lock_);
@@ -202,7 +201,7 @@ void Session::FrameLoop() {
             RecordError(KELVOX_ERR_DEVICE_LOST);
             break;
         }
-        if (waited != 3) continue;
+        if (waited != device::FrameWait::Ready) continue;
         platform::WindowHandle target = nullptr;
         bool delivered = true;
         {
@@ -244,8 +243,8 @@ void Session::CountFrame() {
 bool Session::FetchFrame(imaging::DibImage& raw) {
     // A device frame larger than the picture (a camera reopened with another geometry under a
     // running preview) would overrun it: count it as a failed transfer instead.
-    if (raw.empty() || static_cast<size_t>(device_->frame_size()) > raw.size()) return false;
-    if (device_->GetFrame(raw.pixels(), 1) != 0) return false;
+    if (raw.empty() || static_cast<size_t>(device_->capture().frame_size()) > raw.size()) return false;
+    device_->capture().GetFrame(raw.pixels(), true);
     const size_t packed = static_cast<size_t>(raw.width()) * raw.bytes_per_pixel();
     const size_t stride = static_cast<size_t>(raw.stride());
     if (packed != stride) {
@@ -294,11 +293,11 @@ int Session::SnapShot(void* buffer, int size, int row_order) {
     const bool keep_running = state == kCapturePrepared;
     std::unique_lock<std::mutex> lock(frame_lock_);
     auto fail = [&](int code) {
-        if (!keep_running) device_->StopCapture(0);
+        if (!keep_running) device_->capture().Stop(false);
         RecordError(code);
         return 0;
     };
-    if (!device_->StartCapture(1) || device_->WaitFrame(static_cast<uint32_t>(snapshot_timeout_)) != 3)
+    if (!device_->capture().Start(1) || device_->capture().WaitFrame(static_cast<uint32_t>(snapshot_timeout_)) != device::FrameWait::Ready)
         return fail(KELVOX_ERR_FRAME);
     if (!FetchFrame(*pictures_[RawPictureOf(prepared_mode_)])) {
         PostFrameFailure(KELVOX_ERR_FRAME);
@@ -308,7 +307,7 @@ int Session::SnapShot(void* buffer, int size, int row_order) {
     if (buffer && size != 0 && !CopyToHost(*pictures_[prepared_mode_], buffer, size, row_order))
         return fail(KELVOX_ERR_BUFFER);
     lock.unlock();
-    if (!keep_running) device_->StopCapture(0);
+    if (!keep_running) device_->capture().Stop(false);
     image_valid_ = 1;
     return 1;
 }

@@ -60,13 +60,13 @@ int Session::SetFilterValue(int id, int value) {
         *field = value;
         return 1;
     };
-    auto colour_gain = [&](int CameraSettings::*cached, int (Device::*set)(int32_t)) {
-        if (!within(d.GetColorGainMin(), d.GetColorGainMax())) return 0;
+    auto colour_gain = [&](int CameraSettings::*cached, sensor::ColorChannel channel) {
+        if (!within(d.controls().ColorGainRange().min, d.controls().ColorGainRange().max)) return 0;
         {
             std::lock_guard<std::mutex> lock(frame_lock_);
             settings_.*cached = value;
         }
-        (d.*set)(value);
+        d.controls().SetColorGain(channel, value);
         return 1;
     };
 
@@ -88,31 +88,31 @@ int Session::SetFilterValue(int id, int value) {
         case KELVOX_FILTER_GRAY_CALIBRATE: return hold(&filters_.gray_calibration, 0, 1);
 
         case KELVOX_FILTER_GLOBAL_GAIN:
-            if (!within(d.GetGlobalGainMin(), d.GetGlobalGainMax())) return 0;
+            if (!within(d.controls().GlobalGainRange().min, d.controls().GlobalGainRange().max)) return 0;
             {
                 // The colour gains follow, so the next open or prepare step re-applies one gain.
                 std::lock_guard<std::mutex> lock(frame_lock_);
                 settings_.global_gain = value;
                 settings_.gain_green1 = settings_.gain_red = settings_.gain_blue = settings_.gain_green2 = value;
             }
-            d.SetGlobalGain(static_cast<uint32_t>(value));
+            d.controls().SetGlobalGain(static_cast<uint32_t>(value));
             return 1;
-        case KELVOX_FILTER_COLOR_GAIN_RED: return colour_gain(&CameraSettings::gain_red, &Device::SetColorGainRed);
+        case KELVOX_FILTER_COLOR_GAIN_RED: return colour_gain(&CameraSettings::gain_red, sensor::ColorChannel::Red);
         case KELVOX_FILTER_COLOR_GAIN_GREEN1:
-            return colour_gain(&CameraSettings::gain_green1, &Device::SetColorGainGreen1);
+            return colour_gain(&CameraSettings::gain_green1, sensor::ColorChannel::Green1);
         case KELVOX_FILTER_COLOR_GAIN_GREEN2:
-            return colour_gain(&CameraSettings::gain_green2, &Device::SetColorGainGreen2);
-        case KELVOX_FILTER_COLOR_GAIN_BLUE: return colour_gain(&CameraSettings::gain_blue, &Device::SetColorGainBlue);
+            return colour_gain(&CameraSettings::gain_green2, sensor::ColorChannel::Green2);
+        case KELVOX_FILTER_COLOR_GAIN_BLUE: return colour_gain(&CameraSettings::gain_blue, sensor::ColorChannel::Blue);
         case KELVOX_FILTER_EXPOSURE: {
-            if (!within(d.GetRealExposureTimeMin(), d.GetRealExposureTimeMax())) return 0;
+            if (!within(d.controls().RealExposureTimeRange().min, d.controls().RealExposureTimeRange().max)) return 0;
             {
                 std::lock_guard<std::mutex> lock(frame_lock_);
                 settings_.exposure = value;
             }
-            d.SetRealExposureTime(static_cast<uint32_t>(value));
+            d.controls().SetRealExposureTime(static_cast<uint32_t>(value));
             // Prepare steps apply the seconds where the camera has them, so they must follow.
             double seconds = 0;
-            if (d.IsExposureTimeExSupported() && d.GetExposureTimeEx(&seconds)) {
+            if (d.controls().IsExposureTimeExSupported() && d.controls().GetExposureTimeEx(&seconds)) {
                 std::lock_guard<std::mutex> lock(frame_lock_);
                 settings_.exposure_seconds = seconds;
             }
@@ -120,26 +120,26 @@ int Session::SetFilterValue(int id, int value) {
         }
 
         case KELVOX_FILTER_PELTIER:
-            if (d.IsPeltierSupported()) return d.SetPeltier(value);
+            if (d.controls().IsPeltierSupported()) return d.controls().SetPeltier(value);
             RecordError(KELVOX_ERR_UNSUPPORTED);
             return 0;
         case KELVOX_FILTER_DOT: return hold(&dot_filter_, 0, 1);
         case KELVOX_FILTER_MASK: return hold(&mask_filter_, 0, 1);
         case KELVOX_FILTER_GAIN_MODE:
             // The device's control-E setter; the stored gain mode stays what the settings say.
-            return d.SensorOperation(131);
+            return d.controls().SetGainMode(value) ? 1 : 0;
         case KELVOX_FILTER_CONTROL_D:
-            if (!d.IsControlDSupported()) {
+            if (!d.controls().IsShortExposureModeSupported()) {
                 RecordError(KELVOX_ERR_UNSUPPORTED);
                 return 0;
             }
-            return DeviceIo(d.SetControlD(value > 0 ? 1 : 0)) ? 1 : 0;
+            return DeviceIo(d.controls().SetShortExposureMode(value > 0 ? 1 : 0)) ? 1 : 0;
         case KELVOX_FILTER_BLACK_LEVEL:
-            if (!d.IsControlASupported()) {
+            if (!d.controls().IsBlackLevelSupported()) {
                 RecordError(KELVOX_ERR_UNSUPPORTED);
                 return 0;
             }
-            if (!DeviceIo(d.SetControlA(value))) return 0;
+            if (!DeviceIo(d.controls().SetBlackLevel(value))) return 0;
             {
                 std::lock_guard<std::mutex> lock(frame_lock_);
                 settings_.black_level = value;
@@ -173,15 +173,15 @@ int Session::GetFilterValue(int id, int* ok) {
             std::lock_guard<std::mutex> lock(frame_lock_);
             return filters_.bayer_auto;
         }
-        case KELVOX_FILTER_GLOBAL_GAIN: return d.GetGlobalGain();
-        case KELVOX_FILTER_COLOR_GAIN_RED: return d.GetColorGainRed();
-        case KELVOX_FILTER_COLOR_GAIN_GREEN1: return d.GetColorGainGreen1();
-        case KELVOX_FILTER_COLOR_GAIN_GREEN2: return d.GetColorGainGreen2();
-        case KELVOX_FILTER_COLOR_GAIN_BLUE: return d.GetColorGainBlue();
-        case KELVOX_FILTER_EXPOSURE: return d.GetRealExposureTime();
+        case KELVOX_FILTER_GLOBAL_GAIN: return d.controls().GetGlobalGain();
+        case KELVOX_FILTER_COLOR_GAIN_RED: return d.controls().GetColorGain(sensor::ColorChannel::Red);
+        case KELVOX_FILTER_COLOR_GAIN_GREEN1: return d.controls().GetColorGain(sensor::ColorChannel::Green1);
+        case KELVOX_FILTER_COLOR_GAIN_GREEN2: return d.controls().GetColorGain(sensor::ColorChannel::Green2);
+        case KELVOX_FILTER_COLOR_GAIN_BLUE: return d.controls().GetColorGain(sensor::ColorChannel::Blue);
+        case KELVOX_FILTER_EXPOSURE: return d.controls().GetRealExposureTime();
 
         case KELVOX_FILTER_PELTIER:
-            if (d.IsPeltierSupported()) return d.GetPeltier();
+            if (d.controls().IsPeltierSupported()) return d.controls().GetPeltier();
             RecordError(KELVOX_ERR_UNSUPPORTED);
             return -1;
         case KELVOX_FILTER_TEMPERATURE:  // read through Kelvox_GetTemperatureEx instead
@@ -196,23 +196,23 @@ int Session::GetFilterValue(int id, int* ok) {
             std::lock_guard<std::mutex> lock(frame_lock_);
             return mask_filter_;
         }
-        case KELVOX_FILTER_GAIN_MODE: return static_cast<int>(d.GetControlE());
+        case KELVOX_FILTER_GAIN_MODE: return static_cast<int>(d.controls().GainMode());
         case KELVOX_FILTER_CONTROL_D: {
-            if (!d.IsControlDSupported()) {
+            if (!d.controls().IsShortExposureModeSupported()) {
                 RecordError(KELVOX_ERR_UNSUPPORTED);
                 return 0;
             }
             int32_t on = 0;
-            if (!DeviceIo(d.GetControlD(&on))) return 0;
+            if (!DeviceIo(d.controls().GetShortExposureMode(&on))) return 0;
             RecordError(KELVOX_SUCCESS);
             return on != 0 ? 1 : 0;
         }
         case KELVOX_FILTER_BLACK_LEVEL: {
-            if (!d.IsControlASupported()) {
+            if (!d.controls().IsBlackLevelSupported()) {
                 RecordError(KELVOX_ERR_UNSUPPORTED);
                 return 0;
             }
-            const int level = d.GetControlA();
+            const int level = d.controls().GetBlackLevel();
             {
                 std::lock_guard<std::mutex> lock(frame_lock_);
                 settings_.black_level = level;

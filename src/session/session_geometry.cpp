@@ -16,8 +16,10 @@ bool Session::CaptureWindowValid() const {
 
 int Session::SetCaptureWindowEx(int total_width, int x, int width, int total_height, int y, int height) {
     if (!NeedDevice()) return 0;
-    if ((width != kSensorWidth && device_->IsWindowHSettable() == 0) ||
-        (height != kSensorHeight && device_->IsWindowVSettable() == 0)) {
+    sensor::SensorInfo info{};
+    device_->GetSensorInfo(&info);
+    if ((width != kSensorWidth && info.window_h_settable == 0) ||
+        (height != kSensorHeight && info.window_v_settable == 0)) {
         RecordError(KELVOX_ERR_PARAM);
         return 0;
     }
@@ -47,11 +49,11 @@ int Session::GetCaptureWindowEx(int* total_width, int* x, int* width, int* total
 
 int Session::SetColorMode(int bits) {
     if (device_) {
-        if (!device_->SupportsColorMode8() && (bits == 8 || bits == 32)) {
+        if (!device_->controls().SupportsColorMode(8) && (bits == 8 || bits == 32)) {
             RecordError(KELVOX_ERR_PARAM);
             return 0;
         }
-        if (!device_->SupportsColorMode24() && (bits == 24 || bits == 32 || bits == 48 || bits == 64)) {
+        if (!device_->controls().SupportsColorMode(24) && (bits == 24 || bits == 32 || bits == 48 || bits == 64)) {
             RecordError(KELVOX_ERR_PARAM);
             return 0;
         }
@@ -81,8 +83,9 @@ int Session::SetWaitTime(int ms) {
 
 int Session::SetSamplingRate(int rate) {
     if (!device_) return 0;
-    int32_t value = rate;
-    return device_->SetSamplingRate(0, 0, &value);
+    // The sensor takes no rate of its host's choosing: it is asked to keep its own.
+    (void)rate;
+    return device_->controls().SetSamplingRate(0) ? 1 : 0;
 }
 
 }  // namespace kelvox

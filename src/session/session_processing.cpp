@@ -66,22 +66,22 @@ int Session::MeasureAutoExposure(imaging::DibImage& raw) {
     if (f > 0.6 && f < 1.2) return 1;
     device::CameraDevice& d = *device_;
     if (mode == 2) {
-        const int g = std::max(4, d.GetGlobalGain());
+        const int g = std::max(4, d.controls().GetGlobalGain());
         int gain = static_cast<int>(g * f);
         if (f > 1.0 && gain <= 4) gain = 4;
-        gain = std::clamp(gain, d.GetGlobalGainMin(), d.GetGlobalGainMax());
-        d.SetGlobalGain(static_cast<uint32_t>(gain));
+        gain = std::clamp(gain, d.controls().GlobalGainRange().min, d.controls().GlobalGainRange().max);
+        d.controls().SetGlobalGain(static_cast<uint32_t>(gain));
         settings_.global_gain = settings_.gain_green1 = settings_.gain_red = settings_.gain_blue =
             settings_.gain_green2 = gain;
     } else {
         int exposure = static_cast<uint16_t>(static_cast<int64_t>(settings_.exposure * f));
         exposure = std::max(1, exposure);
-        exposure = std::clamp(exposure, d.GetRealExposureTimeMin(), d.GetRealExposureTimeMax());
-        d.SetRealExposureTime(static_cast<uint32_t>(exposure));
+        exposure = std::clamp(exposure, d.controls().RealExposureTimeRange().min, d.controls().RealExposureTimeRange().max);
+        d.controls().SetRealExposureTime(static_cast<uint32_t>(exposure));
         settings_.exposure = exposure;
-        if (d.IsExposureTimeExSupported()) {
+        if (d.controls().IsExposureTimeExSupported()) {
             double seconds = -1.0;
-            if (d.GetExposureTimeEx(&seconds)) settings_.exposure_seconds = seconds;
+            if (d.controls().GetExposureTimeEx(&seconds)) settings_.exposure_seconds = seconds;
         }
     }
     return 1;
@@ -133,8 +133,8 @@ void Session::ProcessFrame() {
     MeasureAutoExposure(raw);
     // (The shading and defect-pixel corrections go here, under the mask lock.)
     if (mode == 0 || mode == 1) ProcessGrey(raw, mode);
-    const bool mirror_h = settings_.mirror_h && !device_->IsMirrorHSupported();
-    const bool mirror_v = settings_.mirror_v && !device_->IsMirrorVSupported();
+    const bool mirror_h = settings_.mirror_h && !device_->controls().IsMirrorSupported(true);
+    const bool mirror_v = settings_.mirror_v && !device_->controls().IsMirrorSupported(false);
     if (mirror_h || mirror_v) MirrorInPlace(raw, mirror_h, mirror_v);
     imaging::DibImage& out = *pictures_[mode];
     const bool wide = SixteenBit(mode);

@@ -7,11 +7,11 @@ namespace kelvox {
 
 int Session::SetExposureTimeEx(double seconds) {
     if (!NeedDevice()) return 0;
-    if (!device_->IsExposureTimeExSupported()) {
+    if (!device_->controls().IsExposureTimeExSupported()) {
         RecordError(KELVOX_ERR_UNSUPPORTED);
         return 0;
     }
-    if (!device_->SetExposureTimeEx(seconds)) return 0;
+    if (!device_->controls().SetExposureTimeEx(seconds)) return 0;
     std::lock_guard<std::mutex> lock(frame_lock_);  // automatic exposure writes these on the frame thread
     settings_.exposure_seconds = seconds;
     // Whole seconds only, the fraction dropped before scaling to 100 us (NaN and values out of the
@@ -26,11 +26,11 @@ double Session::GetExposureTimeEx(int* ok) {
     int read = 0;
     if (!device_) {
         RecordError(KELVOX_ERR_NOT_READY);
-    } else if (!device_->IsExposureTimeExSupported()) {
+    } else if (!device_->controls().IsExposureTimeExSupported()) {
         RecordError(KELVOX_ERR_UNSUPPORTED);
     } else {
         double seconds = 0;
-        if (device_->GetExposureTimeEx(&seconds)) {
+        if (device_->controls().GetExposureTimeEx(&seconds)) {
             value = seconds;
             std::lock_guard<std::mutex> lock(frame_lock_);
             settings_.exposure_seconds = seconds;
@@ -44,15 +44,15 @@ double Session::GetExposureTimeEx(int* ok) {
 int Session::SetRealExposureTime(int microseconds) {
     if (!NeedDevice()) return 0;
     const auto units = static_cast<int>(microseconds / 100.0);
-    if (device_->GetRealExposureTimeMin() <= units && device_->GetRealExposureTimeMax() >= units) {
+    if (device_->controls().RealExposureTimeRange().min <= units && device_->controls().RealExposureTimeRange().max >= units) {
         {
             std::lock_guard<std::mutex> lock(frame_lock_);
             settings_.exposure = units;
             settings_.requested_exposure = units;
         }
-        device_->SetRealExposureTime(static_cast<uint32_t>(units));
+        device_->controls().SetRealExposureTime(static_cast<uint32_t>(units));
         double seconds = 0;
-        if (device_->IsExposureTimeExSupported() && device_->GetExposureTimeEx(&seconds)) {
+        if (device_->controls().IsExposureTimeExSupported() && device_->controls().GetExposureTimeEx(&seconds)) {
             std::lock_guard<std::mutex> lock(frame_lock_);
             settings_.exposure_seconds = seconds;
         }
@@ -79,9 +79,9 @@ double Session::GetTemperatureEx(int* ok) {
     int read = 0;
     if (!device_) {
         RecordError(KELVOX_ERR_NOT_READY);
-    } else if (!device_->IsTemperatureSupported()) {
+    } else if (!device_->controls().IsTemperatureSupported()) {
         RecordError(KELVOX_ERR_UNSUPPORTED);
-    } else if (device_->GetTemperature(&celsius)) {
+    } else if (device_->controls().GetTemperature(&celsius)) {
         read = 1;
         RecordError(KELVOX_SUCCESS);
     } else {
@@ -98,7 +98,7 @@ int Session::SetMirrorH(int on) {
         std::lock_guard<std::mutex> lock(frame_lock_);  // processing reads the mirrors
         settings_.mirror_h = on ? 1 : 0;
     }
-    device_->SetMirrorH(on ? 1 : 0);
+    device_->controls().SetMirror(true, on ? 1 : 0);
     return 1;
 }
 
@@ -108,7 +108,7 @@ int Session::SetMirrorV(int on) {
         std::lock_guard<std::mutex> lock(frame_lock_);
         settings_.mirror_v = on ? 1 : 0;
     }
-    device_->SetMirrorV(on ? 1 : 0);
+    device_->controls().SetMirror(false, on ? 1 : 0);
     return 1;
 }
 
@@ -139,21 +139,23 @@ int Session::GetAutoIris(int* ok) {
 
 int Session::SetInternalCorrection(int value) {
     if (!NeedDevice()) return 0;
-    if (!device_->IsInternalCorrectionSupported()) {
+    if (!device_->controls().IsInternalCorrectionSupported()) {
         NotifyError(KELVOX_ERR_UNSUPPORTED);
         return 0;
     }
-    return device_->SetInternalCorrection(value);
+    // The device has no setting for a sensor's internal correction: nothing to store.
+    (void)value;
+    return 0;
 }
 
 int Session::GetInternalCorrection(int* ok) {
     if (!NeedDevice()) return 0;
-    if (!device_->IsInternalCorrectionSupported()) {
+    if (!device_->controls().IsInternalCorrectionSupported()) {
         NotifyError(KELVOX_ERR_UNSUPPORTED);
         return 0;
     }
     if (ok) *ok = 1;
-    return device_->GetInternalCorrection();
+    return 0;
 }
 
 // ---- registers ----
@@ -178,7 +180,7 @@ int Session::WriteRegister(uint32_t address, uint32_t value) {
 int Session::FpgaReadRegister(uint32_t address, int* ok) {
     if (ok) *ok = 0;
     if (!NeedDevice()) return 0;
-    int read = 0;
+    bool read = false;
     const int value = device_->ReadFpgaRegister(address & 0xFF, &read);
     if (!read) {
         RecordError(KELVOX_ERR_DEVICE_IO);
@@ -195,7 +197,7 @@ int Session::FpgaWriteRegister(uint32_t address, uint32_t value) {
 
 int Session::GetIOPort(unsigned char* value) {
     if (!NeedDevice(true)) return 0;
-    int read = 0;
+    bool read = false;
     const int byte = value ? device_->ReadFpgaRegister(0x07, &read) : 0;
     if (!value || !read) {
         NotifyError(KELVOX_ERR_PARAM);

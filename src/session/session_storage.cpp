@@ -15,9 +15,9 @@ namespace kelvox {
 settings::FormatCapabilities Session::FormatCapabilities() const {
     settings::FormatCapabilities caps;
     if (device_) {
-        caps.mono8 = device_->SupportsColorMode8() != 0;
-        caps.mono16 = device_->SupportsColorMode16() != 0;
-        caps.colour24 = device_->SupportsColorMode24() != 0;
+        caps.mono8 = device_->controls().SupportsColorMode(8) != 0;
+        caps.mono16 = device_->controls().SupportsColorMode(16) != 0;
+        caps.colour24 = device_->controls().SupportsColorMode(24) != 0;
     }
     return caps;
 }
@@ -43,14 +43,15 @@ void Session::LoadDialogSettings(int camera) {
     settings::AnalogDefaults defaults;
     if (device_) {
         device::CameraDevice& d = *device_;
-        defaults.global_gain = d.GetGlobalGainDefault();
-        defaults.colour_gain = d.GetColorGainDefault();
-        defaults.exposure = d.GetRealExposureTimeDefault();
-        defaults.mirror_v = d.GetMirrorVDefault();
-        defaults.mirror_h = d.GetMirrorHDefault();
-        defaults.black_level = d.GetControlADefault();
+        defaults.global_gain = d.controls().GlobalGainRange().default_value;
+        defaults.colour_gain = d.controls().ColorGainRange().default_value;
+        defaults.exposure = d.controls().RealExposureTimeRange().default_value;
+        defaults.mirror_v = d.controls().MirrorDefault(false);
+        defaults.mirror_h = d.controls().MirrorDefault(true);
+        defaults.black_level = d.controls().BlackLevelRange().default_value;
         defaults.has_exposure_seconds =
-            d.IsExposureTimeExSupported() && d.GetExposureTimeExDefault(&defaults.exposure_seconds);
+            d.controls().IsExposureTimeExSupported() &&
+            d.controls().GetExposureTimeExRange(nullptr, nullptr, &defaults.exposure_seconds);
     }
     // Read into copies, so the frame thread never waits on the registry.
     FilterSettings filters;

@@ -11,7 +11,7 @@ TEST(CameraDevice, OpenBeforeProductIdTouchesNothing) {
     {
         CameraDevice device;
         EXPECT_EQ(device.Open(0), 0);  // no controller yet
-        ASSERT_EQ(device.CreateController(nullptr), 1);
+        ASSERT_TRUE(device.CreateController(nullptr));
         EXPECT_EQ(device.Open(0), 0);  // no product id yet
         EXPECT_EQ(Stats(id).control_requests, 0u);
     }
@@ -26,19 +26,21 @@ TEST(CameraDevice, CountsSelectsAndReopensByInstance) {
     ASSERT_GE(b, 0);
     {
         CameraDevice device;
-        ASSERT_EQ(device.CreateController(nullptr), 1);
-        ASSERT_EQ(device.SetProductId(0x3100), 1);
+        ASSERT_TRUE(device.CreateController(nullptr));
+        device.SetProductId(0x3100);
         EXPECT_EQ(device.CountDevices(0x3100), 2);
         ASSERT_EQ(device.Open(1), 1);
-        EXPECT_EQ(device.GetOpenDeviceNumber(), 1);
+        EXPECT_EQ(device.open_device_number(), 1);
         EXPECT_EQ(device.controller()->selected_index(), 1);
         EXPECT_EQ(device.Open(2), 0);
-        EXPECT_EQ(device.Reopen(0), 0);
-        EXPECT_EQ(device.Reopen(5), -1);
-        EXPECT_EQ(device.GetTableInstance(1), 1);
-        EXPECT_EQ(device.GetTableProductId(1), 0x3100);
-        EXPECT_EQ(device.GetTableVendorId(1), 0x04B4);
-        EXPECT_EQ(device.GetTableInstance(32), -1);
+        EXPECT_TRUE(device.Open(0));
+        EXPECT_FALSE(device.Open(5));
+        kelvox::usb::DeviceTableEntry entry{};
+        ASSERT_TRUE(device.GetTableEntry(1, &entry));
+        EXPECT_EQ(entry.instance, 1);
+        EXPECT_EQ(entry.product_id, 0x3100);
+        EXPECT_EQ(entry.vendor_id, 0x04B4);
+        EXPECT_FALSE(device.GetTableEntry(32, &entry));
 
         // An entry that cannot be opened still counts for 0, not for the product id.
         ASSERT_EQ(KelvoxSim_InjectFault(b, KELVOX_SIM_FAULT_OPEN, -1), 1);
@@ -76,16 +78,18 @@ TEST(CameraDevice, ReadyWaitOnlyForNewFirmwareWithTheFlag) {
 
 TEST_F(OpenDevice, StartsTheSensorAndReadsTheDevice) {
     EXPECT_NE(device_.sensor(), nullptr);
-    EXPECT_EQ(device_.GetSensorWidth(), 1920);
-    EXPECT_EQ(device_.GetDefaultWindowHeight(), 1200);
-    EXPECT_EQ(device_.IsWindowHSettable(), 1);
-    EXPECT_EQ(device_.GetExposureTime(), 1244);
+    kelvox::sensor::SensorInfo info{};
+    ASSERT_TRUE(device_.GetSensorInfo(&info));
+    EXPECT_EQ(info.sensor_width, 1920);
+    EXPECT_EQ(info.default_height, 1200);
+    EXPECT_EQ(info.window_h_settable, 1);
+    EXPECT_EQ(device_.controls().GetExposureTime(), 1244);
     EXPECT_EQ(device_.device_info()[24] | device_.device_info()[25] << 8, 0x1200);
     unsigned v = 0;
     ASSERT_EQ(KelvoxSim_PeekRegister(id_, 0x48, 0x0458, &v), 1);
     EXPECT_EQ(v, 60u);
-    EXPECT_EQ(device_.SupportsColorMode16(), 0);
-    EXPECT_EQ(device_.GetControlE(), 0xFFFFFFFFu);
+    EXPECT_EQ(device_.controls().SupportsColorMode(16), 0);
+    EXPECT_EQ(device_.controls().GainMode(), 0xFFFFFFFFu);
 }
 
 TEST_F(OpenDevice, EepromBytesAndIdentification) {
@@ -99,12 +103,13 @@ TEST_F(OpenDevice, EepromBytesAndIdentification) {
 }
 
 TEST_F(OpenDevice, CloseLeavesNothingBehind) {
-    ASSERT_EQ(device_.StartCapture(0), 1);
-    EXPECT_EQ(device_.Close(), 1);
+    ASSERT_EQ(device_.capture().Start(0), 1);
+    device_.Close();
     EXPECT_EQ(device_.controller(), nullptr);
     EXPECT_EQ(device_.sensor(), nullptr);
-    EXPECT_EQ(device_.running(), 0);
+    EXPECT_EQ(device_.capture().running(), 0);
     EXPECT_EQ(device_.Open(0), 0);  // the controller must be created again first
-    EXPECT_EQ(device_.GetSensorWidth(), 0);
-    EXPECT_EQ(device_.SupportsColorMode16(), 1);  // no sensor: every mode is offered
+    kelvox::sensor::SensorInfo info{};
+    EXPECT_FALSE(device_.GetSensorInfo(&info));
+    EXPECT_EQ(device_.controls().SupportsColorMode(16), 1);  // no sensor: every mode is offered
 }

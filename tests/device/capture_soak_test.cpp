@@ -5,6 +5,8 @@
 
 #include "device_test_support.h"
 
+using kelvox::device::FrameWait;
+
 using namespace kelvox_device_test;
 
 namespace {
@@ -22,18 +24,18 @@ TEST_F(OpenDevice, SoakStartStopInEveryModeWithRandomStops) {
     for (int mode : {0, 1, 2, 3}) {
         for (int cycle = 0; cycle < kCyclesPerMode; ++cycle) {
             ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "mode " << mode << " cycle " << cycle;
-            ASSERT_EQ(device_.StartCapture(mode), 1);
+            ASSERT_EQ(device_.capture().Start(mode), 1);
             const int pause = static_cast<int>(random() % 4);  // 0-3 ms: before, during or after a frame
             if (pause) std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-            if (random() % 3 == 0 && device_.WaitFrame(0) == 3) device_.GetFrame(frame.data(), cycle & 1);
-            ASSERT_EQ(device_.StopCapture(random() % 20 == 0 ? 1 : 0), 1);
-            ASSERT_EQ(device_.running(), 0);
+            if (random() % 3 == 0 && device_.capture().WaitFrame(0) == FrameWait::Ready) device_.capture().GetFrame(frame.data(), (cycle & 1) != 0);
+            device_.capture().Stop(random() % 20 == 0);
+            ASSERT_EQ(device_.capture().running(), 0);
         }
     }
     // Still in working order afterwards.
-    ASSERT_EQ(device_.StartCapture(1), 1);
-    EXPECT_EQ(device_.WaitFrame(5000), 3);
-    EXPECT_EQ(device_.capture_error(), 0);
+    ASSERT_EQ(device_.capture().Start(1), 1);
+    EXPECT_EQ(device_.capture().WaitFrame(5000), FrameWait::Ready);
+    EXPECT_EQ(device_.capture().capture_error(), 0);
 }
 
 TEST(CaptureSoak, UnplugAndReplugDuringCapture) {
@@ -41,23 +43,23 @@ TEST(CaptureSoak, UnplugAndReplugDuringCapture) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(4);
     const KELVOX_SIM_CAMERA config = Camera("REPLUG");
     kelvox::device::CameraDevice device;
-    ASSERT_EQ(device.CreateController(nullptr), 1);
-    ASSERT_EQ(device.SetProductId(0x3100), 1);
+    ASSERT_TRUE(device.CreateController(nullptr));
+    device.SetProductId(0x3100);
     for (int cycle = 0; cycle < kReplugCycles; ++cycle) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "cycle " << cycle;
         const int id = KelvoxSim_Attach(&config);
         ASSERT_GE(id, 0);
         ASSERT_EQ(device.CountDevices(0x3100), 1) << "cycle " << cycle;
         ASSERT_EQ(device.Open(0), 1) << "cycle " << cycle;
-        ASSERT_EQ(device.StartCapture(0), 1);
+        ASSERT_EQ(device.capture().Start(0), 1);
         if (random() % 2) {
             EXPECT_TRUE(Eventually([&] { return Stats(id).frames_sent > 0; })) << "cycle " << cycle;
         }
         ASSERT_EQ(KelvoxSim_Detach(id), 1);
         if (random() % 2) {
-            ASSERT_TRUE(Eventually([&] { return device.WaitFrame(50) == 1; }, 20000));
+            ASSERT_TRUE(Eventually([&] { return device.capture().WaitFrame(50) == FrameWait::Lost; }, 20000));
         }
-        ASSERT_EQ(device.StopCapture(random() % 2), 1);
+        device.capture().Stop(random() % 2 == 1);
     }
-    EXPECT_EQ(device.Close(), 1);
+    device.Close();
 }

@@ -43,8 +43,8 @@ protected:
     void Attach(KELVOX_SIM_CAMERA config) {
         id_ = KelvoxSim_Attach(&config);
         ASSERT_GE(id_, 0);
-        ASSERT_EQ(device_.CreateController(nullptr), 1);
-        ASSERT_EQ(device_.SetProductId(0x3100), 1);
+        ASSERT_TRUE(device_.CreateController(nullptr));
+        device_.SetProductId(0x3100);
         ASSERT_EQ(device_.CountDevices(0x3100), 1);
         ASSERT_EQ(device_.Open(0), 1);
     }

@@ -239,9 +239,9 @@ TEST_F(FilterValues, UnknownIdentifiersAndChannelsAreRefused) {
 // hooks answer 0 and 0xFFFFFFFF.
 TEST_F(FilterValues, OptionalControlsThisCameraLacks) {
     auto* device = Session().device();
-    ASSERT_EQ(device->IsPeltierSupported(), 0);
-    ASSERT_EQ(device->IsControlDSupported(), 0);
-    ASSERT_EQ(device->IsControlASupported(), 0);
+    ASSERT_EQ(device->controls().IsPeltierSupported(), 0);
+    ASSERT_EQ(device->controls().IsShortExposureModeSupported(), 0);
+    ASSERT_EQ(device->controls().IsBlackLevelSupported(), 0);
 
     int ok = 7;
     EXPECT_EQ(Kelvox_GetTemperature(handle_, &ok), -1);

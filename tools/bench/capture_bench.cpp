@@ -42,7 +42,7 @@ static void Run(int depth) {
     }
     KELVOX_SIM_STATS s0{}, s1{};
     s0.size = s1.size = sizeof s0;
-    device.StartCapture(0);
+    device.capture().Start(0);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     KelvoxSim_GetStats(id, &s0);
     const double cpu0 = CpuSeconds();
@@ -51,10 +51,10 @@ static void Run(int depth) {
     KelvoxSim_GetStats(id, &s1);
     const double cpu = CpuSeconds() - cpu0;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    device.StopCapture(1);
+    device.capture().Stop(true);
     const unsigned frames = s1.frames_sent - s0.frames_sent;
     std::printf("capture loop, 1920 x 1200, %2d-bit: %7.1f fps, %.3f ms CPU per frame, capture error %d\n",
-                depth ? 16 : 8, frames / wall, frames ? cpu * 1000 / frames : 0.0, device.capture_error());
+                depth ? 16 : 8, frames / wall, frames ? cpu * 1000 / frames : 0.0, device.capture().capture_error());
     device.Close();
     KelvoxSim_Detach(id);
 }
