@@ -15,6 +15,7 @@
 #include "device/camera_device.h"
 #include "imaging/colour.h"
 #include "imaging/dib_image.h"
+#include "imaging/frame_pipeline.h"
 #include "kelvox/kelvox.h"
 #include "platform/event.h"
 #include "platform/window_message.h"
@@ -167,9 +168,8 @@ private:
     bool CopyToHost(const imaging::DibImage& image, void* buffer, int size, int row_order);
     void PostFrameFailure(int code);
     void CountFrame();
-    int MeasureAutoExposure(imaging::DibImage& raw);
-    void MakeColour(imaging::DibImage& raw, imaging::DibImage& colour, const imaging::RowAdjustments& after = {});
-    void ProcessGrey(imaging::DibImage& raw, int mode);
+    // Exposure or gain scaled by what the raw picture measures, when automatic.
+    void ApplyAutoExposure(imaging::DibImage& raw);
     // False, with error 1 recorded (or only notified), when initialise left no device object.
     bool NeedDevice(bool notify_only = false);
     // A device answer of 0 becomes error 6; the answer is passed on.
@@ -209,9 +209,7 @@ private:
     uint32_t rate_time_base_;
     ErrorHistory errors_;
     int snapshot_timeout_ = 3000;
-    // The point tables (gamma, contrast and brightness composed; brightness alone), rebuilt only
-    // when a setting changes.
-    std::array<imaging::PointTable, 2> point_tables_;
+    imaging::FramePipeline pipeline_;  // under the frame lock
     int open_camera_ = -1;
     int mask_filter_ = 0, dot_filter_ = 0;
     std::vector<std::pair<int32_t, int32_t>> config_pairs_;  // under the frame lock

@@ -112,7 +112,7 @@ void Session::ApplyCameraSettings() {
     }
     if (d.controls().IsShortExposureModeSupported()) {
         d.controls().SetShortExposureMode(0);
-        settings_.control_d = 0;
+        settings_.short_exposure_mode = 0;
     }
     // The gain mode (control E) would go last; this sensor has no control E (it reports 0xFFFFFFFF).
 }

@@ -45,10 +45,10 @@ struct CameraSettings {
     int exposure = 0;  // units of 100 us
     int mirror_v = 0, mirror_h = 0;
     int auto_iris = 0;
-    int black_level = 0;  // control A
+    int black_level = 0;
     int peltier = 0;
-    int control_d = 0;
-    int gain_mode = 0;  // control E
+    int short_exposure_mode = 0;
+    int gain_mode = 0;  // high (0) or low (1) gain
     double exposure_seconds = 0;
     int requested_exposure = 1;  // last Kelvox_SetRealExposureTime, 100 us
     int real_exposure_us = 0;
