@@ -25,66 +25,71 @@ public:
     virtual bool IsSensorReady() { return false; }
     // The last step of start-up; its result is the start-up's.
     virtual bool InitSensor() { return false; }
-    virtual bool SetWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) { return false; }
-    virtual bool GetWindow(int32_t* x, int32_t* width, int32_t* y, int32_t* height, int32_t* mode) { return false; }
+    virtual bool SetWindow(int32_t /*x*/, int32_t /*width*/, int32_t /*y*/, int32_t /*height*/, int32_t /*mode*/) {
+        return false;
+    }
+    virtual bool GetWindow(int32_t* /*x*/, int32_t* /*width*/, int32_t* /*y*/, int32_t* /*height*/,
+                           int32_t* /*mode*/) {
+        return false;
+    }
     // 1 for triggered frames, 0 for free-running capture.
-    virtual bool SetAcquisitionMode(int32_t mode) { return false; }
-    virtual bool SetDataBits(bool sixteen) { return false; }
+    virtual bool SetAcquisitionMode(int32_t /*mode*/) { return false; }
+    virtual bool SetDataBits(bool /*sixteen*/) { return false; }
 
     // ---- exposure (lines, units of 100 us, seconds) and gains ----
-    virtual bool SetExposureTime(uint32_t lines) { return false; }
-    virtual bool GetExposureTime(int32_t* lines) { return false; }
-    virtual bool GetExposureTimeRange(ControlRange* lines) { return false; }
-    virtual bool SetRealExposureTime(uint32_t units) { return false; }
-    virtual bool GetRealExposureTime(int32_t* units) { return false; }
-    virtual bool GetRealExposureTimeRange(ControlRange* units) { return false; }
+    virtual bool SetExposureTime(uint32_t /*lines*/) { return false; }
+    virtual bool GetExposureTime(int32_t* /*lines*/) { return false; }
+    virtual bool GetExposureTimeRange(ControlRange* /*lines*/) { return false; }
+    virtual bool SetRealExposureTime(uint32_t /*units*/) { return false; }
+    virtual bool GetRealExposureTime(int32_t* /*units*/) { return false; }
+    virtual bool GetRealExposureTimeRange(ControlRange* /*units*/) { return false; }
     // Seconds; the getters read the record and return its supported flag.
-    virtual bool SetExposureTimeEx(double seconds) { return false; }
+    virtual bool SetExposureTimeEx(double /*seconds*/) { return false; }
     bool IsExposureTimeExSupported() const { return info_.precise_supported != 0; }
     bool GetExposureTimeEx(double* seconds) const { return Report(seconds, info_.precise_current, info_.precise_supported); }
     bool GetExposureTimeExRange(double* min, double* max, double* default_value) const;
-    virtual bool SetGlobalGain(uint32_t steps) { return false; }
-    virtual bool GetGlobalGain(int32_t* steps) { return false; }
-    virtual bool GetGlobalGainRange(ControlRange* steps) { return false; }
-    virtual bool SetColorGain(ColorChannel channel, int32_t value) { return false; }
-    virtual bool GetColorGain(ColorChannel channel, int32_t* value) { return false; }
-    virtual bool GetColorGainRange(ControlRange* range) { return false; }
+    virtual bool SetGlobalGain(uint32_t /*steps*/) { return false; }
+    virtual bool GetGlobalGain(int32_t* /*steps*/) { return false; }
+    virtual bool GetGlobalGainRange(ControlRange* /*steps*/) { return false; }
+    virtual bool SetColorGain(ColorChannel /*channel*/, int32_t /*value*/) { return false; }
+    virtual bool GetColorGain(ColorChannel /*channel*/, int32_t* /*value*/) { return false; }
+    virtual bool GetColorGainRange(ControlRange* /*range*/) { return false; }
 
     // ---- mirroring ----
-    virtual bool SetMirrorV(bool on) { return false; }
-    virtual bool GetMirrorV(int32_t* on) { return false; }
-    virtual bool SetMirrorH(bool on) { return false; }
-    virtual bool GetMirrorH(int32_t* on) { return false; }
+    virtual bool SetMirrorV(bool /*on*/) { return false; }
+    virtual bool GetMirrorV(int32_t* /*on*/) { return false; }
+    virtual bool SetMirrorH(bool /*on*/) { return false; }
+    virtual bool GetMirrorH(int32_t* /*on*/) { return false; }
 
     // ---- optional controls ----
     // Black level: its range and current value come from the record.
     bool IsBlackLevelSupported() const { return info_.black_level_supported != 0; }
-    virtual bool SetBlackLevel(int32_t value) { return false; }
+    virtual bool SetBlackLevel(int32_t /*value*/) { return false; }
     bool GetBlackLevel(int32_t* value) const { return Report(value, info_.black_level_current, info_.black_level_supported); }
     bool GetBlackLevelRange(ControlRange* range) const;
     virtual bool IsShortExposureModeSupported() { return false; }
-    virtual bool GetShortExposureMode(int32_t* on) { return false; }
-    virtual bool SetShortExposureMode(bool on) { return false; }
+    virtual bool GetShortExposureMode(int32_t* /*on*/) { return false; }
+    virtual bool SetShortExposureMode(bool /*on*/) { return false; }
     // High (0) or low (1) gain; kNotReported without such a setting.
     virtual uint32_t GainMode() { return kNotReported; }
-    virtual bool SetGainMode(int32_t mode) { return false; }
+    virtual bool SetGainMode(int32_t /*mode*/) { return false; }
     // 2 when the readout delivers two samples per pixel column.
     virtual uint32_t WidthFactor() { return kNotReported; }
     virtual bool IsInternalCorrectionSupported() { return false; }
     virtual bool IsPeltierSupported() { return false; }
     virtual int32_t GetPeltier() { return 0; }
-    virtual bool SetPeltier(int32_t value) { return false; }
+    virtual bool SetPeltier(int32_t /*value*/) { return false; }
     virtual bool IsTemperatureSupported() { return false; }
-    virtual bool GetTemperature(double* celsius) { return false; }
-    virtual bool SetSamplingRate(int32_t value) { return false; }
+    virtual bool GetTemperature(double* /*celsius*/) { return false; }
+    virtual bool SetSamplingRate(int32_t /*value*/) { return false; }
     // Output modes the sensor can feed: 8 also stands for 32 bits, 24 for 48 and 64.
     virtual bool SupportsColorMode8() { return true; }
     virtual bool SupportsColorMode16() { return true; }
     virtual bool SupportsColorMode24() { return true; }
 
     // ---- raw registers ----
-    virtual bool WriteSensorRegister(uint32_t reg, uint32_t value) { return false; }
-    virtual bool ReadSensorRegister(uint32_t reg, uint32_t* value) { return false; }
+    virtual bool WriteSensorRegister(uint32_t /*reg*/, uint32_t /*value*/) { return false; }
+    virtual bool ReadSensorRegister(uint32_t /*reg*/, uint32_t* /*value*/) { return false; }
 
     // ---- capture notifications ----
     virtual void OnCaptureSetup() {}
@@ -92,7 +97,7 @@ public:
     // True when the driver starts capture itself; otherwise OnCaptureStarted follows the start.
     virtual bool IsCaptureStartHandled() { return false; }
     virtual void OnCaptureStarted() {}
-    virtual void OnCaptureStopped(bool abort) {}
+    virtual void OnCaptureStopped(bool /*abort*/) {}
 
     // ---- routines every driver shares ----
     bool GetSensorInfo(SensorInfo* out) const;
