@@ -38,9 +38,9 @@ TEST(LifecycleStorm, InitializeReleaseFromManyThreads) {
     }
     for (auto& t : threads) t.join();
     EXPECT_EQ(failures, 0);
-    auto& chain = kelvox::SdkChain();
-    std::lock_guard<std::mutex> guard(chain.lock());
-    EXPECT_EQ(chain.count(), 0);
+    auto& table = kelvox::Handles();
+    std::lock_guard<std::mutex> guard(table.lock());
+    EXPECT_EQ(table.count(), 0);
 }
 
 TEST(LifecycleStorm, LiveHandlesAreNeverEqual) {

@@ -10,15 +10,15 @@
 namespace {
 
 int32_t LiveCount() {
-    auto& chain = kelvox::SdkChain();
-    std::lock_guard<std::mutex> guard(chain.lock());
-    return chain.count();
+    auto& table = kelvox::Handles();
+    std::lock_guard<std::mutex> guard(table.lock());
+    return table.count();
 }
 
 bool IsIssued(int32_t h) {
-    auto& chain = kelvox::SdkChain();
-    std::lock_guard<std::mutex> guard(chain.lock());
-    return chain.Contains(h);
+    auto& table = kelvox::Handles();
+    std::lock_guard<std::mutex> guard(table.lock());
+    return table.Contains(h);
 }
 
 int32_t UnissuedHandle() {
