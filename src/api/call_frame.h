@@ -11,9 +11,15 @@ namespace kelvox {
 template <class R, class F>
 R CallFrame(int32_t handle, R failure, F&& operation) noexcept {
     try {
-        Session* session = SessionOf(handle);
-        if (!session) return failure;
-        return operation(*session);
+        // Holding the shared session and a counted call keeps it alive, and its release waiting,
+        // until the operation has returned.
+        const std::shared_ptr<LiveSession> live = Handles().Enter(handle);
+        if (!live) return failure;
+        struct Exit {
+            LiveSession& live;
+            ~Exit() { live.Leave(); }
+        } exit{*live};
+        return operation(live->session());
     } catch (...) {
         return failure;
     }

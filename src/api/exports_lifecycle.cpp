@@ -1,4 +1,5 @@
 // Handle lifecycle, error history and version.
+#include <chrono>
 #include <memory>
 #include <new>
 
@@ -7,19 +8,17 @@
 
 using kelvox::Session;
 
+namespace {
+constexpr std::chrono::milliseconds kReleaseWait{5000};
+}  // namespace
+
 KELVOX_API int Kelvox_Initialize(KELVOX_HWND notify_window) {
     int32_t handle = 0;
     try {
-        int32_t count;
-        {
-            auto& chain = kelvox::SdkChain();
-            std::lock_guard<std::mutex> guard(chain.lock());
-            count = chain.count();
-        }
-        const int32_t candidate = kelvox::DrawHandle(count);
-        auto session = std::make_unique<Session>();
-        handle = kelvox::AddSession(candidate, session.get());
-        session.release();
+        auto& table = kelvox::Handles();
+        const int32_t candidate = kelvox::DrawHandle(table.Count());
+        auto live = std::make_shared<kelvox::LiveSession>(std::make_unique<Session>());
+        handle = table.Insert(candidate, std::move(live));
     } catch (...) {
         return 0;
     }
@@ -30,10 +29,11 @@ KELVOX_API int Kelvox_Initialize(KELVOX_HWND notify_window) {
 
 KELVOX_API int Kelvox_Release(int handle) {
     try {
-        Session* session = kelvox::TakeSession(handle);
-        if (!session) return 0;
-        delete session;
-        kelvox::RemoveHandle(handle);
+        std::shared_ptr<kelvox::LiveSession> live = kelvox::Handles().Remove(handle);
+        if (!live) return 0;
+        // Longer than a snapshot's frame wait, so calls that end normally are waited out and the
+        // session is saved, closed and freed here before the host can unload the library.
+        live->Retire(kReleaseWait);
         return 1;
     } catch (...) {
         return 0;

@@ -4,27 +4,27 @@
 
 #include "api/handle_table.h"
 
-using kelvox::CSDKDATA;
-using Ring = kelvox::CTRing<CSDKDATA>;
+using kelvox::HandleRecord;
+using Ring = kelvox::HandleTable;
 
 namespace {
 
 std::vector<int32_t> Forward(const Ring& ring) {
     std::vector<int32_t> out;
     const Ring::Node* n = ring.head();
-    for (int32_t i = 0; i < ring.count(); ++i, n = n->next) out.push_back(n->data.handle);
+    for (int32_t i = 0; i < ring.count(); ++i, n = n->next) out.push_back(n->record.handle);
     return out;
 }
 
 std::vector<int32_t> Backward(const Ring& ring) {
     std::vector<int32_t> out;
     const Ring::Node* n = ring.head();
-    for (int32_t i = 0; i < ring.count(); ++i, n = n->prev) out.push_back(n->data.handle);
+    for (int32_t i = 0; i < ring.count(); ++i, n = n->prev) out.push_back(n->record.handle);
     return out;
 }
 
 void AddAll(Ring& ring, std::initializer_list<int32_t> handles) {
-    for (int32_t h : handles) ring.Add(CSDKDATA{h, nullptr});
+    for (int32_t h : handles) ring.Add(HandleRecord{h, nullptr});
 }
 
 }  // namespace
@@ -32,7 +32,7 @@ void AddAll(Ring& ring, std::initializer_list<int32_t> handles) {
 TEST(HandleRing, NewRecordBecomesHeadJustBeforeOldHead) {
     Ring ring;
     EXPECT_EQ(ring.head(), nullptr);
-    ring.Add(CSDKDATA{1, nullptr});
+    ring.Add(HandleRecord{1, nullptr});
     ASSERT_EQ(ring.count(), 1);
     EXPECT_EQ(ring.head()->next, ring.head());
     EXPECT_EQ(ring.head()->prev, ring.head());
@@ -48,18 +48,18 @@ TEST(HandleRing, FindMovesHeadToRecordFoundOrBeforeStart) {
     AddAll(ring, {101, 102, 103});  // H1, H2, H3 in creation order
 
     ASSERT_NE(ring.Lookup(101), nullptr);
-    EXPECT_EQ(ring.head()->data.handle, 101);
+    EXPECT_EQ(ring.head()->record.handle, 101);
     // Found again at once: the head does not move.
     EXPECT_TRUE(ring.Find(101));
-    EXPECT_EQ(ring.head()->data.handle, 101);
+    EXPECT_EQ(ring.head()->record.handle, 101);
 
     // A miss walks the whole ring and stops on the record before H1 in ring order.
     EXPECT_EQ(ring.Lookup(999), nullptr);
-    EXPECT_EQ(ring.head()->data.handle, 102);
-    EXPECT_EQ(ring.head()->next->data.handle, 101);
+    EXPECT_EQ(ring.head()->record.handle, 102);
+    EXPECT_EQ(ring.head()->next->record.handle, 101);
 
     ASSERT_NE(ring.Lookup(103), nullptr);
-    EXPECT_EQ(ring.head()->data.handle, 103);
+    EXPECT_EQ(ring.head()->record.handle, 103);
     EXPECT_EQ(Forward(ring), (std::vector<int32_t>{103, 102, 101}));  // links untouched by walking
 }
 
@@ -67,9 +67,9 @@ TEST(HandleRing, MissInRingOfOneStaysOnThatRecord) {
     Ring ring;
     EXPECT_FALSE(ring.Find(5));
     EXPECT_EQ(ring.Lookup(5), nullptr);
-    ring.Add(CSDKDATA{7, nullptr});
+    ring.Add(HandleRecord{7, nullptr});
     EXPECT_FALSE(ring.Find(5));
-    EXPECT_EQ(ring.head()->data.handle, 7);
+    EXPECT_EQ(ring.head()->record.handle, 7);
 }
 
 TEST(HandleRing, WalkEndsOnStopValueNotNodeIdentity) {
@@ -87,7 +87,7 @@ TEST(HandleRing, RemoveHeadRelinksNeighboursAndAdvances) {
     ASSERT_TRUE(ring.Find(2));
     EXPECT_EQ(ring.RemoveHead(), 1);
     EXPECT_EQ(ring.count(), 3);
-    EXPECT_EQ(ring.head()->data.handle, 1);
+    EXPECT_EQ(ring.head()->record.handle, 1);
     EXPECT_EQ(Forward(ring), (std::vector<int32_t>{1, 4, 3}));
     EXPECT_EQ(Backward(ring), (std::vector<int32_t>{1, 3, 4}));
 
@@ -95,6 +95,6 @@ TEST(HandleRing, RemoveHeadRelinksNeighboursAndAdvances) {
     EXPECT_EQ(ring.count(), 0);
     EXPECT_EQ(ring.head(), nullptr);
     EXPECT_EQ(ring.RemoveHead(), 0);
-    ring.Add(CSDKDATA{9, nullptr});  // usable again after emptying
+    ring.Add(HandleRecord{9, nullptr});  // usable again after emptying
     EXPECT_EQ(Forward(ring), (std::vector<int32_t>{9}));
 }

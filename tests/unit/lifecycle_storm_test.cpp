@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <set>
 #include <thread>
 #include <vector>
 
 #include "api/handle_table.h"
 #include "kelvox/kelvox.h"
+#ifdef KELVOX_SIM_BUILD
+#include "kelvox/kelvox_sim.h"
+#endif
 #include "session/session.h"
 
 TEST(LifecycleStorm, InitializeReleaseFromManyThreads) {
@@ -38,9 +42,9 @@ TEST(LifecycleStorm, InitializeReleaseFromManyThreads) {
     }
     for (auto& t : threads) t.join();
     EXPECT_EQ(failures, 0);
-    auto& chain = kelvox::SdkChain();
-    std::lock_guard<std::mutex> guard(chain.lock());
-    EXPECT_EQ(chain.count(), 0);
+    auto& table = kelvox::Handles();
+    std::lock_guard<std::mutex> guard(table.lock());
+    EXPECT_EQ(table.count(), 0);
 }
 
 TEST(LifecycleStorm, LiveHandlesAreNeverEqual) {
@@ -83,4 +87,68 @@ TEST(LifecycleStorm, HistoryWrittenAndReadConcurrently) {
     while (Kelvox_GetLastError(h) != 0) ++rest;
     EXPECT_LE(rest, 20);
     EXPECT_EQ(Kelvox_Release(h), 1);
+}
+
+namespace {
+
+// Host threads calling on one handle while two others release it. Every call gives a valid
+// result or the failure value, every call begun after a release returned fails, and exactly one
+// release succeeds. With a camera the session also has a preview thread for the release to stop.
+int RaceReleaseAgainstCalls(bool preview) {
+    constexpr int kCallers = 3;
+    constexpr int kCallsBeforeRelease = 40;  // per caller, so the release lands among running calls
+    int faults = 0;
+    const int h = Kelvox_Initialize(nullptr);
+    if (h == 0) return 1;
+    if (preview && Kelvox_StartPreview(h) != 1) ++faults;
+    std::atomic<int> calls{0};
+    std::atomic<bool> released{false};
+    std::atomic<int> bad{0};
+    std::atomic<int> successes{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kCallers; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 1000000; ++i) {
+                const bool after = released.load();
+                const int mode = Kelvox_GetColorMode(h);
+                if (mode != -1 && mode != 8 && mode != 16 && mode != 24 && mode != 32 && mode != 48 && mode != 64)
+                    ++bad;
+                const int set = Kelvox_SetWaitTime(h, (i + t) % 3);
+                const int error = Kelvox_GetLastError(h);
+                if (set != 0 && set != 1) ++bad;
+                if (error < 0 || error > 14) ++bad;
+                if (after && (set != 0 || mode != -1 || error != 0)) ++bad;  // released: the handle is gone
+                ++calls;
+                if (after) return;
+            }
+            ++bad;  // never saw the release
+        });
+    for (int r = 0; r < 2; ++r)
+        threads.emplace_back([&] {
+            while (calls.load() < kCallers * kCallsBeforeRelease) std::this_thread::yield();
+            const int result = Kelvox_Release(h);
+            if (result == 1) ++successes;
+            else if (result != 0) ++bad;
+            released = true;
+        });
+    for (auto& t : threads) t.join();
+    return faults + bad + (successes == 1 ? 0 : 1);
+}
+
+}  // namespace
+
+TEST(LifecycleStorm, ReleaseRacesCallsOnItsOwnHandle) {
+    constexpr int kRounds = 30;
+    int faults = 0;
+    for (int round = 0; round < kRounds; ++round) faults += RaceReleaseAgainstCalls(false);
+#ifdef KELVOX_SIM_BUILD
+    KELVOX_SIM_CAMERA c;
+    KelvoxSim_DefaultCamera(&c);
+    std::strcpy(c.serial, "RACE");
+    ASSERT_GE(KelvoxSim_Attach(&c), 0);  // one camera: each handle opens it by itself
+    for (int round = 0; round < kRounds; ++round) faults += RaceReleaseAgainstCalls(true);
+    KelvoxSim_DetachAll();
+#endif
+    EXPECT_EQ(faults, 0);
+    EXPECT_EQ(kelvox::Handles().Count(), 0);
 }

@@ -1,8 +1,10 @@
 // Handle lifecycle through the exported functions.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 
+#include "api/call_frame.h"
 #include "api/handle_table.h"
 #include "kelvox/kelvox.h"
 #include "platform/clock.h"
@@ -10,15 +12,15 @@
 namespace {
 
 int32_t LiveCount() {
-    auto& chain = kelvox::SdkChain();
-    std::lock_guard<std::mutex> guard(chain.lock());
-    return chain.count();
+    auto& table = kelvox::Handles();
+    std::lock_guard<std::mutex> guard(table.lock());
+    return table.count();
 }
 
 bool IsIssued(int32_t h) {
-    auto& chain = kelvox::SdkChain();
-    std::lock_guard<std::mutex> guard(chain.lock());
-    return chain.Contains(h);
+    auto& table = kelvox::Handles();
+    std::lock_guard<std::mutex> guard(table.lock());
+    return table.Contains(h);
 }
 
 int32_t UnissuedHandle() {
@@ -89,4 +91,26 @@ TEST(Lifecycle, HandleFollowsTickRandAndCount) {
         for (int o : others) EXPECT_EQ(Kelvox_Release(o), 1);
     }
     EXPECT_EQ(LiveCount(), 0);
+}
+
+// A host may release a handle from inside a call on it (a window procedure run by a modal loop):
+// the release must neither wait for that call nor free the session under it.
+TEST(Lifecycle, ReleaseFromInsideACallOnItsHandle) {
+    const int h = Kelvox_Initialize(nullptr);
+    ASSERT_NE(h, 0);
+    int inner = -1;
+    auto waited = std::chrono::seconds(0);
+    const int code = kelvox::CallFrame(h, 0, [&](kelvox::Session& s) {
+        const auto start = std::chrono::steady_clock::now();
+        inner = Kelvox_Release(h);
+        waited = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_EQ(Kelvox_GetLastError(h), 0);  // the handle is gone for new calls at once
+        s.RecordError(KELVOX_ERR_FRAME);       // while the running call still has its session
+        return s.PopLastError();
+    });
+    EXPECT_EQ(inner, 1);
+    EXPECT_LT(waited.count(), 2);  // its own call is not waited for
+    EXPECT_EQ(code, KELVOX_ERR_FRAME);
+    EXPECT_FALSE(IsIssued(h));
+    EXPECT_EQ(Kelvox_Release(h), 0);
 }
