@@ -5,19 +5,19 @@ using kelvox::CallFrame;
 using kelvox::Session;
 
 KELVOX_API int Kelvox_EnumDevice(int handle, char names[10][256]) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.EnumDevice(names); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.cameras().EnumDevice(names); });
 }
 
 KELVOX_API int Kelvox_EnumDeviceW(int handle, wchar_t names[10][256]) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.EnumDeviceW(names); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.cameras().EnumDeviceW(names); });
 }
 
 KELVOX_API int Kelvox_GetDeviceName(int handle, int index, char* name, int size) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.GetDeviceName(index, name, size); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.cameras().GetDeviceName(index, name, size); });
 }
 
 KELVOX_API int Kelvox_GetDeviceNameW(int handle, int index, wchar_t* name, int size) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.GetDeviceNameW(index, name, size); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.cameras().GetDeviceNameW(index, name, size); });
 }
 
 KELVOX_API int Kelvox_SetDeviceNumber(int handle, int index) {
@@ -25,15 +25,15 @@ KELVOX_API int Kelvox_SetDeviceNumber(int handle, int index) {
 }
 
 KELVOX_API int Kelvox_GetCameraInfo(int handle, KELVOX_CAMERA_INFO* info) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.GetCameraInfo(info); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.cameras().GetCameraInfo(info); });
 }
 
 KELVOX_API int Kelvox_ReadSerialNumberA(int handle, char* text, int size) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.ReadSerialNumberA(text, size); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.cameras().ReadSerialNumberA(text, size); });
 }
 
 KELVOX_API int Kelvox_ReadSerialNumberW(int handle, wchar_t* text, int size) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.ReadSerialNumberW(text, size); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.cameras().ReadSerialNumberW(text, size); });
 }
 
 KELVOX_API int Kelvox_GetStatus(int handle) {

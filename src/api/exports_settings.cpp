@@ -5,47 +5,47 @@ using kelvox::CallFrame;
 using kelvox::Session;
 
 KELVOX_API int Kelvox_SetExposureTimeEx(int handle, double seconds) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.SetExposureTimeEx(seconds); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.analog().SetExposureTimeEx(seconds); });
 }
 
 KELVOX_API double Kelvox_GetExposureTimeEx(int handle, int* ok) {
-    return CallFrame(handle, 0.0, [&](Session& s) { return s.GetExposureTimeEx(ok); });
+    return CallFrame(handle, 0.0, [&](Session& s) { return s.analog().GetExposureTimeEx(ok); });
 }
 
 KELVOX_API int Kelvox_SetRealExposureTime(int handle, int microseconds) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.SetRealExposureTime(microseconds); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.analog().SetRealExposureTime(microseconds); });
 }
 
 KELVOX_API int Kelvox_GetRealExposureTime(int handle, int* ok) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.GetRealExposureTime(ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.analog().GetRealExposureTime(ok); });
 }
 
 KELVOX_API double Kelvox_GetTemperatureEx(int handle, int* ok) {
-    return CallFrame(handle, 0.0, [&](Session& s) { return s.GetTemperatureEx(ok); });
+    return CallFrame(handle, 0.0, [&](Session& s) { return s.analog().GetTemperatureEx(ok); });
 }
 
 KELVOX_API int Kelvox_SetMirrorH(int handle, int on) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.SetMirrorH(on); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.analog().SetMirrorH(on); });
 }
 
 KELVOX_API int Kelvox_SetMirrorV(int handle, int on) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.SetMirrorV(on); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.analog().SetMirrorV(on); });
 }
 
 KELVOX_API int Kelvox_GetMirrorH(int handle) {
-    return CallFrame(handle, 0, [](Session& s) { return s.GetMirrorH(); });
+    return CallFrame(handle, 0, [](Session& s) { return s.analog().GetMirrorH(); });
 }
 
 KELVOX_API int Kelvox_GetMirrorV(int handle) {
-    return CallFrame(handle, 0, [](Session& s) { return s.GetMirrorV(); });
+    return CallFrame(handle, 0, [](Session& s) { return s.analog().GetMirrorV(); });
 }
 
 KELVOX_API int Kelvox_SetAutoIris(int handle, int mode) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.SetAutoIris(mode); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.analog().SetAutoIris(mode); });
 }
 
 KELVOX_API int Kelvox_GetAutoIris(int handle, int* ok) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.GetAutoIris(ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.analog().GetAutoIris(ok); });
 }
 
 // No configuration filter on this camera: both say so and answer -1.
@@ -61,55 +61,55 @@ KELVOX_API int Kelvox_SetConfigFilter(int handle) { return NoConfigFilter(handle
 KELVOX_API int Kelvox_GetConfigFilter(int handle) { return NoConfigFilter(handle); }
 
 KELVOX_API int Kelvox_SetInternalCorrection(int handle, int value) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.SetInternalCorrection(value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.analog().SetInternalCorrection(value); });
 }
 
 KELVOX_API int Kelvox_GetInternalCorrection(int handle, int* ok) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.GetInternalCorrection(ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.analog().GetInternalCorrection(ok); });
 }
 
 KELVOX_API int Kelvox_ReadRegister(int handle, int address, int* ok) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.ReadRegister(static_cast<uint32_t>(address) & 0xFF, ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.registers().ReadRegister(static_cast<uint32_t>(address) & 0xFF, ok); });
 }
 
 KELVOX_API int Kelvox_ReadRegisterEx(int handle, unsigned int address, int* ok) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.ReadRegister(address, ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.registers().ReadRegister(address, ok); });
 }
 
 KELVOX_API int Kelvox_WriteRegister(int handle, int address, int value) {
     return CallFrame(handle, 0, [&](Session& s) {
-        return s.WriteRegister(static_cast<uint32_t>(address) & 0xFF, static_cast<uint32_t>(value) & 0xFFFF);
+        return s.registers().WriteRegister(static_cast<uint32_t>(address) & 0xFF, static_cast<uint32_t>(value) & 0xFFFF);
     });
 }
 
 KELVOX_API int Kelvox_WriteRegisterEx(int handle, unsigned int address, unsigned int value) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.WriteRegister(address, value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.registers().WriteRegister(address, value); });
 }
 
 KELVOX_API int Kelvox_Fpga_ReadRegister(int handle, int address, int* ok) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.FpgaReadRegister(static_cast<uint32_t>(address), ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.registers().FpgaReadRegister(static_cast<uint32_t>(address), ok); });
 }
 
 KELVOX_API int Kelvox_Fpga_WriteRegister(int handle, int address, int value) {
     return CallFrame(handle, 0, [&](Session& s) {
-        return s.FpgaWriteRegister(static_cast<uint32_t>(address), static_cast<uint32_t>(value));
+        return s.registers().FpgaWriteRegister(static_cast<uint32_t>(address), static_cast<uint32_t>(value));
     });
 }
 
 KELVOX_API int Kelvox_GetIOPort(int handle, unsigned char* value) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.GetIOPort(value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.registers().GetIOPort(value); });
 }
 
 KELVOX_API int Kelvox_SetIOPort(int handle, int value) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.SetIOPort(value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.registers().SetIOPort(value); });
 }
 
 KELVOX_API int Kelvox_ReadSromID(int handle, int address, int* ok) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.ReadSromID(address, ok); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.registers().ReadSromID(address, ok); });
 }
 
 KELVOX_API int Kelvox_WriteSromID(int handle, int address, int value) {
-    return CallFrame(handle, 0, [&](Session& s) { return s.WriteSromID(address, value); });
+    return CallFrame(handle, 0, [&](Session& s) { return s.registers().WriteSromID(address, value); });
 }
 
 // Functions of other camera models: one body for the five that only notify.

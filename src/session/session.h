@@ -19,7 +19,10 @@
 #include "kelvox/kelvox.h"
 #include "platform/event.h"
 #include "platform/window_message.h"
+#include "session/analog_controls.h"
+#include "session/camera_catalog.h"
 #include "session/error_history.h"
+#include "session/register_access.h"
 #include "settings/camera_store.h"
 #include "settings/records.h"
 
@@ -55,14 +58,7 @@ public:
     platform::WindowHandle notify_window() const { return notify_window_.load(); }
 
     // ---- cameras ----
-    int EnumDevice(char (*names)[256]);
-    int EnumDeviceW(wchar_t (*names)[256]);
-    int GetDeviceName(int index, char* name, int size);
-    int GetDeviceNameW(int index, wchar_t* name, int size);
     int SetDeviceNumber(int index);
-    int GetCameraInfo(KELVOX_CAMERA_INFO* info);
-    int ReadSerialNumberA(char* text, int size);
-    int ReadSerialNumberW(wchar_t* text, int size);
 
     // ---- geometry and format ----
     int SetCaptureWindowEx(int total_width, int x, int width, int total_height, int y, int height);
@@ -80,20 +76,10 @@ public:
     int SetSamplingRate(int rate);
     bool CaptureWindowValid() const;
 
-    // ---- settings with their own operations ----
-    int SetExposureTimeEx(double seconds);
-    double GetExposureTimeEx(int* ok);
-    int SetRealExposureTime(int microseconds);
-    int GetRealExposureTime(int* ok);
-    double GetTemperatureEx(int* ok);
-    int SetMirrorH(int on);
-    int SetMirrorV(int on);
-    int GetMirrorH();
-    int GetMirrorV();
-    int SetAutoIris(int mode);
-    int GetAutoIris(int* ok);
-    int SetInternalCorrection(int value);
-    int GetInternalCorrection(int* ok);
+    // ---- the export groups that have objects of their own ----
+    CameraCatalog& cameras() { return cameras_; }
+    AnalogControls& analog() { return analog_; }
+    RegisterAccess& registers() { return registers_; }
 
     // ---- capture and delivery ----
     enum CaptureState { kIdle = 0, kLivePreview = 1, kCapturePrepared = 2 };
@@ -129,16 +115,6 @@ public:
     int GetFilterValue(int id, int* ok);
     const FilterSettings& filters() const { return filters_; }
 
-    // ---- registers, I/O port, EEPROM ----
-    int ReadRegister(uint32_t address, int* ok);
-    int WriteRegister(uint32_t address, uint32_t value);
-    int FpgaReadRegister(uint32_t address, int* ok);
-    int FpgaWriteRegister(uint32_t address, uint32_t value);
-    int GetIOPort(unsigned char* value);
-    int SetIOPort(int value);
-    int ReadSromID(int address, int* ok);
-    int WriteSromID(int address, int value);
-
     // ---- for the layers above and tests ----
     device::CameraDevice* device() const { return device_.get(); }
     imaging::DibImage* picture(int index) const { return pictures_[index].get(); }
@@ -151,6 +127,11 @@ public:
     static constexpr int kColorModeBits[6] = {8, 16, 24, 32, 48, 64};
 
 private:
+    // The export groups work on the session's device, settings cache and error reporting.
+    friend class AnalogControls;
+    friend class CameraCatalog;
+    friend class RegisterAccess;
+
     settings::FormatCapabilities FormatCapabilities() const;
     // The analog, image-filter and grey groups of a camera number, into and out of the records.
     void LoadDialogSettings(int camera);
@@ -214,6 +195,9 @@ private:
     int mask_filter_ = 0, dot_filter_ = 0;
     std::vector<std::pair<int32_t, int32_t>> config_pairs_;  // under the frame lock
     std::mutex mask_lock_;
+    CameraCatalog cameras_{*this};
+    AnalogControls analog_{*this};
+    RegisterAccess registers_{*this};
 };
 
 }  // namespace kelvox
