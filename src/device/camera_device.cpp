@@ -171,7 +171,7 @@ void CameraDevice::ResetRing() {
 
 int CameraDevice::ReadDeviceInfo(uint8_t info[64]) { return controller_ ? controller_->ReadDeviceInfo(info) : 0; }
 
-int CameraDevice::ReadDeviceInfo2(uint8_t info[64]) { return controller_ ? controller_->ReadDeviceInfo2(info) : 0; }
+int CameraDevice::ReadFpgaInfo(uint8_t info[64]) { return controller_ ? controller_->ReadFpgaInfo(info) : 0; }
 
 int CameraDevice::GetSensorInfo(sensor::SensorInfo* info) {
     return sensor_ && info ? sensor_->GetSensorInfo(info) : 0;

@@ -42,7 +42,7 @@ public:
     virtual int Close();                                              // 3
     virtual int ReadDeviceInfo(uint8_t info[64]);                     // 4
     virtual int GetSensorInfo(sensor::SensorInfo* info);              // 5
-    virtual int ReadDeviceInfo2(uint8_t info[64]);                    // 6
+    virtual int ReadFpgaInfo(uint8_t info[64]);                    // 6
     virtual int Reopen(int number);                                   // 7: 0 or -1
     virtual int Open(int number);                                     // 8
     virtual int Reserved9() { return 0; }                             // 9

@@ -188,7 +188,7 @@ int Fx3Controller::ReadInfoBlock(uint8_t request, uint8_t info[64]) {
 
 int Fx3Controller::ReadDeviceInfo(uint8_t info[64]) { return ReadInfoBlock(0xB0, info); }
 
-int Fx3Controller::ReadDeviceInfo2(uint8_t info[64]) { return ReadInfoBlock(0xB1, info); }
+int Fx3Controller::ReadFpgaInfo(uint8_t info[64]) { return ReadInfoBlock(0xB1, info); }
 
 // ---- device selection and synchronous requests ----
 

@@ -75,7 +75,7 @@ public:
     int GetLinkSpeedSync(uint32_t* code);
     int StreamReset();
     int ReadDeviceInfo(uint8_t info[64]);
-    int ReadDeviceInfo2(uint8_t info[64]);
+    int ReadFpgaInfo(uint8_t info[64]);
     // Request 0xC2 on the given handle, or on the data handle when none is given.
     int ArmTransfer(DeviceHandle handle = kNoHandle);
     // The model name of the entry with its instance number ("Kelvox-Nx40-USB3-Q5_00").

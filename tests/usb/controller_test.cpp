@@ -94,7 +94,7 @@ TEST_F(ControllerTest, InformationBlocksReadyFlagAndRegisterRequests) {
     ASSERT_EQ(controller_.ReadDeviceInfo(info), 1);
     EXPECT_EQ(GetLe16(info + 24), 0x1200);
     EXPECT_EQ(info[52], 0);
-    ASSERT_EQ(controller_.ReadDeviceInfo2(info), 1);
+    ASSERT_EQ(controller_.ReadFpgaInfo(info), 1);
     uint8_t ready = 0;
     ASSERT_EQ(controller_.ReadReadyFlag(&ready), 1);
     EXPECT_EQ(ready, 1);
