@@ -32,6 +32,7 @@ bool SimCamera::SubmitRead(platform::DeviceHandle handle, uint8_t* data, uint32_
                            uint32_t extra, SimOverlapped* overlapped, uint32_t* bytes_returned, uint32_t* error) {
     overlapped->Begin();
     reads_.push_back(Read{handle, overlapped, data, length, record, extra, TakeFault(kFaultStall)});
+    read_queued_.notify_all();
     Pump(Clock::now());
     // Finished at once: the call itself reports the outcome, as an overlapped driver call that
     // completes synchronously does.

@@ -177,6 +177,11 @@ CameraStats SimCamera::stats() {
     return stats_;
 }
 
+bool SimCamera::WaitForPendingRead(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return read_queued_.wait_for(lock, timeout, [this] { return !reads_.empty(); });
+}
+
 bool SimCamera::IoControl(platform::DeviceHandle handle, uint32_t code, void* in, uint32_t in_size, void* out,
                           uint32_t out_size, uint32_t* bytes_returned, SimOverlapped* overlapped,
                           uint32_t* error) {

@@ -79,6 +79,8 @@ public:
     bool Peek(Bus bus, unsigned reg, unsigned* value);
     bool Poke(Bus bus, unsigned reg, unsigned value);
     CameraStats stats();
+    // Until a read of the image endpoint is pending, or the time is up.
+    bool WaitForPendingRead(std::chrono::milliseconds timeout);
 
     // One DeviceIoControl on a handle of this camera. Returns false with kErrorIoPending when an
     // overlapped read will complete later.
@@ -136,6 +138,7 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable read_queued_;  // for tests waiting on a blocked host read
     bool attached_ = true;
     bool stopping_ = false;
     std::array<int, kFaultCount> faults_{};

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim_testing.h"
+
 namespace kelvox::sim {
 
 namespace {
@@ -175,6 +177,11 @@ bool SimDriver::CancelIo(platform::DeviceHandle handle) {
     if (!camera) return false;
     camera->CancelHandle(handle);
     return true;
+}
+
+bool WaitForPendingRead(int camera_id, uint32_t timeout_ms) {
+    const auto camera = SimDriver::Instance().Find(camera_id);
+    return camera && camera->WaitForPendingRead(std::chrono::milliseconds(timeout_ms));
 }
 
 }  // namespace kelvox::sim

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "sim_host.h"
+#include "sim_testing.h"
 
 using namespace kelvox_sim_test;
 using kelvox::platform::kErrorDeviceNotConnected;
@@ -223,7 +224,6 @@ TEST(SimStream, ReadWithoutArmWaitsAndAbortReleasesIt) {
 
     uint8_t ep = 0x81;
     uint32_t bytes = 0, error = 0;
-    const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(ActiveDriver().IoControl(s.handle, kelvox::platform::kIoctlAbortPipe, &ep, 1, nullptr, 0, &bytes,
                                          nullptr, &error));
     ASSERT_TRUE(read.Wait(2000)) << "abort did not release the read";
@@ -232,7 +232,6 @@ TEST(SimStream, ReadWithoutArmWaitsAndAbortReleasesIt) {
     EXPECT_NE(read.nt_status(), 0u);
     EXPECT_NE(read.usbd_status(), 0u);
     EXPECT_EQ(cam.Stats().pipe_aborts, 1u);
-    (void)t0;
 }
 
 TEST(SimStream, ArmReleasesAPendingRead) {
@@ -247,6 +246,20 @@ TEST(SimStream, ArmReleasesAPendingRead) {
     ASSERT_TRUE(read.Result(&bytes, &error));
     EXPECT_EQ(bytes, 64u);
     EXPECT_EQ(GetLe32(header + 16), 1920u * 1200u);
+}
+
+TEST(SimStream, PendingReadSignalFollowsTheQueue) {
+    AttachedCamera cam(Unpaced("PENDING"));
+    Stream s(cam);
+    EXPECT_FALSE(kelvox::sim::WaitForPendingRead(cam.id(), 0));
+    uint8_t header[64];
+    DirectRead read(s.handle, header, 64);
+    ASSERT_TRUE(read.pending());
+    EXPECT_TRUE(kelvox::sim::WaitForPendingRead(cam.id(), 2000));
+    ASSERT_TRUE(Arm(cam.path()));
+    ASSERT_TRUE(read.Wait(2000));
+    EXPECT_FALSE(kelvox::sim::WaitForPendingRead(cam.id(), 0));  // a completed read is no longer pending
+    EXPECT_FALSE(kelvox::sim::WaitForPendingRead(-1, 0));
 }
 
 TEST(SimStream, StallHoldsReadsUntilAbort) {

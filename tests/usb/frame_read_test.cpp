@@ -1,9 +1,9 @@
 // Frame header and payload reads, their retries, and releasing a blocked read from another thread.
 #include <atomic>
-#include <chrono>
 #include <thread>
 #include <vector>
 
+#include "sim_testing.h"
 #include "usb/device_table.h"
 #include "usb/fx3_controller.h"
 #include "usb_test_support.h"
@@ -112,25 +112,17 @@ TEST_F(FrameReadTest, TransfersNeedAHandleBufferAndSaneLength) {
 }
 
 // The stop path: a payload read blocked in the driver is released by the pipe abort from
-// another thread long before its own time-out.
+// another thread, not by its own time-out.
 TEST_F(FrameReadTest, AbortFromAnotherThreadReleasesBlockedRead) {
     ASSERT_TRUE(controller_.ReadFrameHeader(&frame_, 0));
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_STALL, -1), 1);
+    const unsigned aborts_before = Stats(id_).pipe_aborts;
     std::atomic<int> result{-1};
-    std::atomic<bool> started{false};
-    auto t0 = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point ended;
-    std::thread reader([&] {
-        started = true;
-        result = controller_.ReadFrameData(&frame_, 10000);
-        ended = std::chrono::steady_clock::now();
-    });
-    while (!started) std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    t0 = std::chrono::steady_clock::now();
+    // Had the read ended by its time-out instead, that path would have sent aborts of its own.
+    std::thread reader([&] { result = controller_.ReadFrameData(&frame_, 30000) ? 1 : 0; });
+    EXPECT_TRUE(kelvox::sim::WaitForPendingRead(id_, 10000));
     controller_.AbortImagePipe();
     reader.join();
     EXPECT_EQ(result, 0);
-    // Released by the abort, not by its 10 s time-out.
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(ended - t0).count(), 5000);
+    EXPECT_EQ(Stats(id_).pipe_aborts - aborts_before, 1u);
 }
