@@ -47,7 +47,7 @@ Fx3Controller::~Fx3Controller() {
 int Fx3Controller::EnumerateDevices() { return DeviceTable::Process().Enumerate(&shared_block_, interface_class_); }
 
 bool Fx3Controller::VendorRequest(uint8_t type, uint8_t request, uint16_t value, uint16_t index, const uint8_t* data,
-                               size_t data_len, uint8_t* reply, uint32_t* reply_bytes, DeviceHandle on) {
+                                  size_t data_len, uint8_t* reply, uint32_t* reply_bytes, DeviceHandle on) {
     DeviceHandle handle = on;
     const bool own_handle = handle == kNoHandle;
     if (own_handle && !OpenDeviceHandle(&handle, selected_index_, false)) return false;
