@@ -5,98 +5,90 @@
 
 namespace kelvox::sim {
 
-namespace {
+using namespace usb;  // the wire protocol's names, shared with the SDK's side
 
-constexpr uint8_t kOut = 0x40, kIn = 0xC0, kOutToEndpoint = 0x42;
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-}  // namespace
-
-// The record: type, request, value, index at bytes 0..5, data at 38 (64 bytes). Answers the
-// number of data bytes moved; false stalls the request.
+// The record: type, request, value, index at its start, 64 data bytes after the header. Answers
+// the number of data bytes moved; false stalls the request.
 bool SimCamera::VendorRequest(uint8_t* record, uint32_t* data_bytes) {
-    const uint8_t type = record[0];
-    const uint8_t request = record[1];
-    const uint16_t value = Le16(record + 2);
-    const uint16_t index = Le16(record + 4);
-    uint8_t* data = record + 38;
+    const uint8_t type = record[kRecRequestType];
+    const uint8_t request = record[kRecRequest];
+    const uint16_t value = GetLe16(record + kRecValue);
+    const uint16_t index = GetLe16(record + kRecIndex);
+    uint8_t* data = record + kRecordHeaderSize;
     *data_bytes = 0;
 
     switch (request) {
-        case 0x30:  // I2C write: value = byte count, index = device write address
-            if (type != kOut) return false;
+        case kRequestI2cWrite:  // value = byte count, index = device write address
+            if (type != kRequestOut) return false;
             ++stats_.i2c_writes;
-            if (value > 64 || TakeFault(kFaultI2cNack) || !I2cWrite(static_cast<uint8_t>(index), data, value))
+            if (value > kMaxI2cBytes || TakeFault(kFaultI2cNack) ||
+                !I2cWrite(static_cast<uint8_t>(index), data, value))
                 return false;
             *data_bytes = value;
             return true;
-        case 0x31:  // I2C read: index = device read address
-            if (type != kIn) return false;
+        case kRequestI2cRead:  // index = device read address
+            if (type != kRequestIn) return false;
             ++stats_.i2c_reads;
-            if (value > 64 || TakeFault(kFaultI2cNack) || !I2cRead(static_cast<uint8_t>(index), data, value))
+            if (value > kMaxI2cBytes || TakeFault(kFaultI2cNack) || !I2cRead(static_cast<uint8_t>(index), data, value))
                 return false;
             *data_bytes = value;
             return true;
-        case 0xB0:
-        case 0xB1:
-            if (type != kIn) return false;
-            std::memcpy(data, request == 0xB0 ? info_block_.data() : info_block2_.data(), 64);
-            *data_bytes = 64;
+        case kRequestDeviceInfo:
+        case kRequestFpgaInfo:
+            if (type != kRequestIn) return false;
+            std::memcpy(data, request == kRequestDeviceInfo ? info_block_.data() : fpga_info_block_.data(),
+                        kInfoBlockSize);
+            *data_bytes = kInfoBlockSize;
             return true;
-        case 0xC0:  // stream reset
-            if (type != kOut) return false;
+        case kRequestStreamReset:
+            if (type != kRequestOut) return false;
             ResetStream(true);
             return true;
-        case 0xC2:  // arm: the next read of the image endpoint gets a frame header
-            if (type != kOutToEndpoint) return false;
+        case kRequestArm:  // the next read of the image endpoint gets a frame header
+            if (type != kRequestOutToEndpoint) return false;
             ++stats_.arm_requests;
             armed_ = true;
             return true;
-        case 0xC3:  // ready flag
-            if (type != kIn) return false;
-            std::memset(data, 0, 64);
+        case kRequestReadyFlag:
+            if (type != kRequestIn) return false;
+            std::memset(data, 0, kControlDataSize);
             data[0] = ready_polls_++ >= config_.ready_after_polls ? 1 : 0;
-            *data_bytes = 64;
+            *data_bytes = kControlDataSize;
             return true;
-        case 0xCC:
-            return type == kOutToEndpoint;
-        case 0xD0: {  // 32-bit register write: address bit 15 in value, bits 0..14 in index
-            if (type != kOut) return false;
+        case kRequestEndpointCommand:
+            return type == kRequestOutToEndpoint;
+        case kRequestWriteFx3Register: {  // 32-bit value: address bit 15 in value, bits 0..14 in index
+            if (type != kRequestOut) return false;
             const uint16_t address = static_cast<uint16_t>((value & 0x8000) | (index & 0x7FFF));
-            fx3_registers_[address] = static_cast<uint32_t>(data[0] | data[1] << 8 | data[2] << 16 | data[3] << 24);
+            fx3_registers_[address] = GetLe32(data);
             *data_bytes = 4;
             return true;
         }
-        case 0xD1: {
-            if (type != kIn) return false;
-            std::memset(data, 0, 64);
-            const uint32_t v = fx3_registers_[index];
-            data[0] = static_cast<uint8_t>(v);
-            data[1] = static_cast<uint8_t>(v >> 8);
-            *data_bytes = 64;
+        case kRequestReadFx3Register:
+            if (type != kRequestIn) return false;
+            std::memset(data, 0, kControlDataSize);
+            PutLe16(data, static_cast<uint16_t>(fx3_registers_[index]));
+            *data_bytes = kControlDataSize;
             return true;
-        }
-        case 0x3C:
-            if (type != kOut) return false;
+        case kRequestSetStreamSelect:
+            if (type != kRequestOut) return false;
             stream_select_ = data[0];
             *data_bytes = 4;
             return true;
-        case 0x3D:
-            if (type != kIn) return false;
+        case kRequestGetStreamSelect:
+            if (type != kRequestIn) return false;
             data[0] = stream_select_;
             *data_bytes = 1;
             return true;
-        case 0x3E:
-            if (type != kOut) return false;
-            pair_a_ = static_cast<uint16_t>(data[0] << 8 | data[1]);
-            pair_b_ = static_cast<uint16_t>(data[2] << 8 | data[3]);
+        case kRequestWriteWordPair:
+            if (type != kRequestOut) return false;
+            word_pair_[0] = static_cast<uint16_t>(data[0] << 8 | data[1]);
+            word_pair_[1] = static_cast<uint16_t>(data[2] << 8 | data[3]);
             *data_bytes = 4;
             return true;
-        case 0x3F:
-            if (type != kIn) return false;
-            data[0] = static_cast<uint8_t>(pair_a_);
-            data[1] = static_cast<uint8_t>(pair_a_ >> 8);
+        case kRequestReadWord:
+            if (type != kRequestIn) return false;
+            PutLe16(data, word_pair_[0]);
             *data_bytes = 2;
             return true;
         default:
@@ -106,7 +98,7 @@ bool SimCamera::VendorRequest(uint8_t* record, uint32_t* data_bytes) {
 
 bool SimCamera::I2cWrite(uint8_t address, const uint8_t* bytes, int count) {
     switch (address) {
-        case 0x40:  // FPGA: register, 0x00, value; or the register alone to read it next
+        case kFpgaBusAddress:  // register, 0x00, value; or the register alone to read it next
             if (count == 1) {
                 fpga_pointer_ = bytes[0];
                 return true;
@@ -114,13 +106,13 @@ bool SimCamera::I2cWrite(uint8_t address, const uint8_t* bytes, int count) {
             if (count != 3) return false;
             FpgaWrite(bytes[0], bytes[2]);
             return true;
-        case 0x48:  // IMX174: address high, low, then values for consecutive registers
+        case kSensorBusAddress:  // address high, low, then values for consecutive registers
             if (count < 2) return false;
             sensor_pointer_ = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
             for (int i = 2; i < count; ++i) sensor_.Write(sensor_pointer_++, bytes[i]);
             if (count > 2) wake_.notify_all();  // timing may have changed
             return true;
-        case 0xA2:  // EEPROM: address high, low, then data
+        case kEepromBusAddress:  // address high, low, then data
             if (count < 2) return false;
             eeprom_pointer_ = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
             for (int i = 2; i < count; ++i) eeprom_[eeprom_pointer_++] = bytes[i];
@@ -132,14 +124,14 @@ bool SimCamera::I2cWrite(uint8_t address, const uint8_t* bytes, int count) {
 
 bool SimCamera::I2cRead(uint8_t address, uint8_t* bytes, int count) {
     switch (address) {
-        case 0x41:  // FPGA: two bytes, the value second
+        case kFpgaBusAddress | kI2cReadBit:  // two bytes, the value second
             for (int i = 0; i < count; ++i) bytes[i] = 0;
             if (count >= 2) bytes[1] = FpgaRead(fpga_pointer_);
             return true;
-        case 0x49:
+        case kSensorBusAddress | kI2cReadBit:
             for (int i = 0; i < count; ++i) bytes[i] = sensor_.Read(sensor_pointer_++);
             return true;
-        case 0xA3:
+        case kEepromBusAddress | kI2cReadBit:
             for (int i = 0; i < count; ++i) bytes[i] = eeprom_[eeprom_pointer_++];
             return true;
         default:
@@ -148,13 +140,13 @@ bool SimCamera::I2cRead(uint8_t address, uint8_t* bytes, int count) {
 }
 
 uint8_t SimCamera::FpgaRead(uint8_t reg) {
-    if (reg == 0x02 && TakeFault(kFaultFpgaBusy)) return static_cast<uint8_t>(fpga_[reg] | 0x02);
+    if (reg == kFpgaStatus && TakeFault(kFaultFpgaBusy)) return static_cast<uint8_t>(fpga_[reg] | kFpgaStatusBusy);
     return fpga_[reg];
 }
 
 void SimCamera::FpgaWrite(uint8_t reg, uint8_t value) {
-    if (reg == 0x6C && (fpga_[0x6C] & 1) && !(value & 1)) ++stats_.receiver_restarts;  // 1 then 0
-    if (reg == 0x02) value = static_cast<uint8_t>(value & ~0x02);  // the busy bit is the FPGA's own
+    if (reg == kFpgaReceiverRestart && (fpga_[reg] & 1) && !(value & 1)) ++stats_.receiver_restarts;  // 1 then 0
+    if (reg == kFpgaStatus) value = static_cast<uint8_t>(value & ~kFpgaStatusBusy);  // the busy bit is the FPGA's own
     fpga_[reg] = value;
 }
 

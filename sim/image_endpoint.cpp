@@ -8,16 +8,11 @@
 
 namespace kelvox::sim {
 
+using namespace usb;  // the wire protocol's names, shared with the SDK's side
+
 void WriteTransferStatus(uint8_t* record, uint32_t error);
 
 namespace {
-
-void PutLe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 Clock::duration Seconds(double s) {
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
@@ -25,16 +20,19 @@ Clock::duration Seconds(double s) {
 
 }  // namespace
 
-uint32_t SimCamera::PayloadLength() const {
-    const uint32_t width = fpga_[0x44] | fpga_[0x45] << 8;
-    const uint32_t height = fpga_[0x40] | fpga_[0x41] << 8;
-    return width * height * (fpga_[0x3C] == 2 ? 2 : 1);
-}
+uint32_t SimCamera::FpgaWidth() const { return fpga_[kFpgaWidthLow] | fpga_[kFpgaWidthHigh] << 8; }
+
+uint32_t SimCamera::FpgaHeight() const { return fpga_[kFpgaHeightLow] | fpga_[kFpgaHeightHigh] << 8; }
+
+int SimCamera::BytesPerSample() const { return fpga_[kFpgaDepth] == kDepth16Bit ? 2 : 1; }
+
+uint32_t SimCamera::PayloadLength() const { return FpgaWidth() * FpgaHeight() * BytesPerSample(); }
 
 bool SimCamera::SubmitRead(platform::DeviceHandle handle, uint8_t* data, uint32_t length, uint8_t* record,
                            uint32_t extra, SimOverlapped* overlapped, uint32_t* bytes_returned, uint32_t* error) {
     overlapped->Begin();
     reads_.push_back(Read{handle, overlapped, data, length, record, extra, TakeFault(kFaultStall)});
+    read_queued_.notify_all();
     Pump(Clock::now());
     // Finished at once: the call itself reports the outcome, as an overlapped driver call that
     // completes synchronously does.
@@ -113,7 +111,7 @@ bool SimCamera::Resolve(Read& read, Clock::time_point now) {
 bool SimCamera::StartFrame(Clock::time_point now, Clock::time_point* at) {
     uint64_t index;
     *at = now;
-    if (fpga_[0x30] & 1) {  // external trigger: one frame per trigger, the newest kept
+    if (fpga_[kFpgaTriggerEnable] & 1) {  // external trigger: one frame per trigger, the newest kept
         if (triggered_frames_ == 0) return false;
         stats_.frames_dropped += static_cast<uint32_t>(triggered_frames_ - 1);
         triggered_frames_ = 0;
@@ -147,11 +145,11 @@ bool SimCamera::StartFrame(Clock::time_point now, Clock::time_point* at) {
 
     RenderFrame(index);
     header_.fill(0);
-    PutLe32(&header_[16], PayloadLength());
-    PutLe32(&header_[28], static_cast<uint32_t>(index));
-    PutLe32(&header_[32], fpga_[0x08]);
-    PutLe32(&header_[40], static_cast<uint32_t>(sensor_.ExposureLines()));
-    PutLe32(&header_[44], static_cast<uint32_t>(sensor_.FrameLength()));
+    PutLe32(&header_[kHeaderPayloadLength], PayloadLength());
+    PutLe32(&header_[kHeaderFrameNumber], static_cast<uint32_t>(index));
+    PutLe32(&header_[kHeaderTriggerCount], fpga_[kFpgaTriggerCount]);
+    PutLe32(&header_[kHeaderExposureLines], static_cast<uint32_t>(sensor_.ExposureLines()));
+    PutLe32(&header_[kHeaderFrameLength], static_cast<uint32_t>(sensor_.FrameLength()));
     return true;
 }
 
@@ -164,9 +162,9 @@ void SimCamera::RenderFrame(uint64_t index) {
                        ? sensor_.ExposureLines() / static_cast<double>(kNominalExposureLines) *
                              std::pow(10.0, sensor_.Gain() / 200.0)
                        : 1.0;
-    p.out_width = fpga_[0x44] | fpga_[0x45] << 8;
-    p.out_height = fpga_[0x40] | fpga_[0x41] << 8;
-    p.bytes_per_sample = fpga_[0x3C] == 2 ? 2 : 1;
+    p.out_width = static_cast<int>(FpgaWidth());
+    p.out_height = static_cast<int>(FpgaHeight());
+    p.bytes_per_sample = BytesPerSample();
     p.noise = config_.noise;
     p.noise_seed = static_cast<uint32_t>(index) ^ static_cast<uint32_t>(id_ << 24);
 

@@ -19,7 +19,8 @@ void CopySized(T* dst, const T* src) {
 }
 
 kelvox::sim::Bus BusOf(int address, bool* ok) {
-    *ok = address == 0x40 || address == 0x48 || address == 0xA2;
+    using namespace kelvox::usb;
+    *ok = address == kFpgaBusAddress || address == kSensorBusAddress || address == kEepromBusAddress;
     return static_cast<kelvox::sim::Bus>(address);
 }
 

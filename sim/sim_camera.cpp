@@ -4,6 +4,8 @@
 
 namespace kelvox::sim {
 
+using namespace usb;  // the wire protocol's names, shared with the SDK's side
+
 namespace {
 
 // NT and USBD status words the driver writes into a transfer record.
@@ -12,12 +14,7 @@ constexpr uint32_t kStatusCancelled = 0xC0000120;
 constexpr uint32_t kUsbdStall = 0xC0000004;
 constexpr uint32_t kUsbdCancelled = 0xC0010000;
 
-void PutLe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
+constexpr uint32_t kLinkSpeedSuper = 4;  // the driver's code for SuperSpeed
 
 }  // namespace
 
@@ -31,35 +28,33 @@ void WriteTransferStatus(uint8_t* record, uint32_t error) {
         nt = kStatusUnsuccessful;
         usbd = kUsbdStall;
     }
-    PutLe32(record + 14, nt);
-    PutLe32(record + 18, usbd);
+    PutLe32(record + kRecNtStatus, nt);
+    PutLe32(record + kRecUsbdStatus, usbd);
 }
 
 SimCamera::SimCamera(int id, const CameraConfig& config, std::string path)
     : id_(id), config_(config), path_(std::move(path)), eeprom_(65536, 0xFF), fx3_registers_(65536, 0) {
-    // Information block: ids, a name, the firmware version at 24 and the flag byte at 52.
-    info_block_[0] = static_cast<uint8_t>(config.vendor_id);
-    info_block_[1] = static_cast<uint8_t>(config.vendor_id >> 8);
-    info_block_[2] = static_cast<uint8_t>(config.product_id);
-    info_block_[3] = static_cast<uint8_t>(config.product_id >> 8);
-    std::memcpy(&info_block_[4], "KELVOX-SIM-FX3", 14);
-    info_block_[24] = static_cast<uint8_t>(config.firmware_version);
-    info_block_[25] = static_cast<uint8_t>(config.firmware_version >> 8);
-    info_block_[52] = config.ready_flag_mode;
-    std::memcpy(&info_block2_[0], "KELVOX-SIM-FPGA", 15);
+    // Information block: ids, a name, the firmware version and the flag byte.
+    PutLe16(&info_block_[kInfoVendorId], config.vendor_id);
+    PutLe16(&info_block_[kInfoProductId], config.product_id);
+    std::memcpy(&info_block_[kInfoName], "KELVOX-SIM-FX3", 14);
+    PutLe16(&info_block_[kInfoFirmwareVersion], config.firmware_version);
+    info_block_[kInfoReadyFlagMode] = config.ready_flag_mode;
+    std::memcpy(&fpga_info_block_[0], "KELVOX-SIM-FPGA", 15);
 
     // The serial text and identification byte live in the EEPROM.
-    for (size_t i = 0; i < config.serial.size() && i < 32; ++i)
-        eeprom_[0x1040 + i] = static_cast<uint8_t>(config.serial[i]);
-    if (!config.serial.empty() && config.serial.size() < 32) eeprom_[0x1040 + config.serial.size()] = 0;
-    eeprom_[0x1080] = config.srom_id;
+    for (size_t i = 0; i < config.serial.size() && i < kEepromSerialLength; ++i)
+        eeprom_[kEepromSerial + i] = static_cast<uint8_t>(config.serial[i]);
+    if (!config.serial.empty() && config.serial.size() < kEepromSerialLength)
+        eeprom_[kEepromSerial + config.serial.size()] = 0;
+    eeprom_[kEepromSromId] = config.srom_id;
 
     // FPGA power-up geometry: the full frame, one byte per sample.
-    fpga_[0x44] = kSensorWidth & 0xFF;
-    fpga_[0x45] = kSensorWidth >> 8;
-    fpga_[0x40] = kSensorHeight & 0xFF;
-    fpga_[0x41] = kSensorHeight >> 8;
-    fpga_[0x3C] = 1;
+    fpga_[kFpgaWidthLow] = kSensorWidth & 0xFF;
+    fpga_[kFpgaWidthHigh] = kSensorWidth >> 8;
+    fpga_[kFpgaHeightLow] = kSensorHeight & 0xFF;
+    fpga_[kFpgaHeightHigh] = kSensorHeight >> 8;
+    fpga_[kFpgaDepth] = kDepth8Bit;
 
     switch (config.scene) {
         case kSceneFlat: scene_.SetFlat(config.scene_value); break;
@@ -129,7 +124,7 @@ void SimCamera::SetRawScene(const uint16_t* samples12) {
 void SimCamera::Trigger() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        ++fpga_[0x08];
+        ++fpga_[kFpgaTriggerCount];
         ++triggered_frames_;
     }
     wake_.notify_all();
@@ -182,6 +177,11 @@ CameraStats SimCamera::stats() {
     return stats_;
 }
 
+bool SimCamera::WaitForPendingRead(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return read_queued_.wait_for(lock, timeout, [this] { return !reads_.empty(); });
+}
+
 bool SimCamera::IoControl(platform::DeviceHandle handle, uint32_t code, void* in, uint32_t in_size, void* out,
                           uint32_t out_size, uint32_t* bytes_returned, SimOverlapped* overlapped,
                           uint32_t* error) {
@@ -205,7 +205,7 @@ bool SimCamera::IoControl(platform::DeviceHandle handle, uint32_t code, void* in
     switch (code) {
         case kIoctlControlRequest: {
             // The record comes back in place: bytes returned = 38 + data bytes moved.
-            if (!in_bytes || in_size < 38 + 64 || out != in || out_size < in_size)
+            if (!in_bytes || in_size < kControlRecordSize || out != in || out_size < in_size)
                 return finish_now(false, 0, kErrorInvalidParameter);
             ++stats_.control_requests;
             uint32_t data_bytes = 0;
@@ -213,25 +213,24 @@ bool SimCamera::IoControl(platform::DeviceHandle handle, uint32_t code, void* in
             WriteTransferStatus(in_bytes, ok ? kErrorSuccess : kErrorGenFailure);
             lock.unlock();
             wake_.notify_all();  // an arm or reset may let a pending read go on
-            return finish_now(ok, 38 + data_bytes, kErrorGenFailure);
+            return finish_now(ok, kRecordHeaderSize + data_bytes, kErrorGenFailure);
         }
         case kIoctlDirectBulk:
         case kIoctlBufferedBulk: {
-            if (!in_bytes || in_size < 38) return finish_now(false, 0, kErrorInvalidParameter);
-            const uint8_t endpoint = in_bytes[13];
+            if (!in_bytes || in_size < kRecordHeaderSize) return finish_now(false, 0, kErrorInvalidParameter);
+            const uint8_t endpoint = in_bytes[kRecEndpoint];
             uint8_t* data = out_bytes;
             uint32_t length = out_size;
             uint32_t extra = 0;
             if (code == kIoctlBufferedBulk) {
-                uint32_t buffer_length;
-                std::memcpy(&buffer_length, in_bytes + 34, 4);
-                if (out != in || out_size < 38 || buffer_length > out_size - 38)
+                const uint32_t buffer_length = GetLe32(in_bytes + kRecBufferLength);
+                if (out != in || out_size < kRecordHeaderSize || buffer_length > out_size - kRecordHeaderSize)
                     return finish_now(false, 0, kErrorInvalidParameter);
-                data = out_bytes + 38;
+                data = out_bytes + kRecordHeaderSize;
                 length = buffer_length;
-                extra = 38;
+                extra = kRecordHeaderSize;
             }
-            if (endpoint == 0x01) {  // command pipe of other models: swallowed
+            if (endpoint == kCommandEndpoint) {  // swallowed
                 WriteTransferStatus(in_bytes, kErrorSuccess);
                 return finish_now(true, length + extra, 0);
             }
@@ -278,7 +277,7 @@ bool SimCamera::IoControl(platform::DeviceHandle handle, uint32_t code, void* in
         }
         case kIoctlLinkSpeed: {
             if (!out_bytes || out_size < 4) return finish_now(false, 0, kErrorInvalidParameter);
-            PutLe32(out_bytes, 4);  // SuperSpeed
+            PutLe32(out_bytes, kLinkSpeedSuper);
             return finish_now(true, 4, 0);
         }
         default:

@@ -1,6 +1,6 @@
 #pragma once
 // One simulated camera: the FX3's vendor requests and pipes, the I2C devices behind its bridge
-// (FPGA control registers, IMX174, EEPROM) and the image endpoint 0x81. It speaks only the
+// (FPGA control registers, IMX174, EEPROM) and the image endpoint. It speaks only the
 // driver's bytes: control records, I/O control codes and endpoint data.
 #include <array>
 #include <chrono>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/driver.h"
+#include "usb/fx3_protocol.h"
 #include "scene.h"
 #include "sensor_registers.h"
 #include "sim_overlapped.h"
@@ -54,9 +55,8 @@ enum Fault {
     kFaultCount = 8
 };
 
-enum class Bus { Fpga = 0x40, Sensor = 0x48, Eeprom = 0xA2 };
+enum class Bus { Fpga = usb::kFpgaBusAddress, Sensor = usb::kSensorBusAddress, Eeprom = usb::kEepromBusAddress };
 
-constexpr uint8_t kImageEndpoint = 0x81;
 constexpr uint32_t kLinkBytesPerSecond = 400'000'000;  // what a USB 3 link carries in practice
 
 class SimCamera {
@@ -79,6 +79,8 @@ public:
     bool Peek(Bus bus, unsigned reg, unsigned* value);
     bool Poke(Bus bus, unsigned reg, unsigned value);
     CameraStats stats();
+    // Until a read of the image endpoint is pending, or the time is up.
+    bool WaitForPendingRead(std::chrono::milliseconds timeout);
 
     // One DeviceIoControl on a handle of this camera. Returns false with kErrorIoPending when an
     // overlapped read will complete later.
@@ -123,6 +125,9 @@ private:
     void Finish(Read& read, uint32_t bytes, uint32_t error);
     void FailAllReads(uint32_t error);
     void ResetStream(bool forget_delivery);
+    uint32_t FpgaWidth() const;
+    uint32_t FpgaHeight() const;
+    int BytesPerSample() const;
     uint32_t PayloadLength() const;
     bool TakeFault(int fault);
     void PacerLoop();
@@ -133,24 +138,25 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable read_queued_;  // for tests waiting on a blocked host read
     bool attached_ = true;
     bool stopping_ = false;
     std::array<int, kFaultCount> faults_{};
     CameraStats stats_;
 
     // Controller and bus state.
-    std::array<uint8_t, 64> info_block_{};
-    std::array<uint8_t, 64> info_block2_{};
+    std::array<uint8_t, usb::kInfoBlockSize> info_block_{};
+    std::array<uint8_t, usb::kInfoBlockSize> fpga_info_block_{};
     std::array<uint8_t, 256> fpga_{};
     std::vector<uint8_t> eeprom_;
-    std::vector<uint32_t> fx3_registers_;  // requests 0xD0 / 0xD1
+    std::vector<uint32_t> fx3_registers_;
     SensorRegisters sensor_;
     uint8_t fpga_pointer_ = 0;
     uint16_t sensor_pointer_ = 0;
     uint16_t eeprom_pointer_ = 0;
     int ready_polls_ = 0;
     uint8_t stream_select_ = 0;
-    uint16_t pair_a_ = 0, pair_b_ = 0;
+    uint16_t word_pair_[2] = {};
 
     // Image stream.
     Scene scene_;
@@ -162,7 +168,7 @@ private:
     uint32_t payload_length_ = 0;
     Clock::time_point header_time_{};
     std::vector<uint8_t> frame_;
-    std::array<uint8_t, 64> header_{};
+    std::array<uint8_t, usb::kFrameHeaderSize> header_{};
     // Sensor frame clock: frame k (counted from anchor_index_) ends at anchor_time_ + k * period_.
     Clock::time_point anchor_time_;
     uint64_t anchor_index_ = 0;

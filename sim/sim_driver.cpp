@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim_testing.h"
+
 namespace kelvox::sim {
 
 namespace {
@@ -113,7 +115,7 @@ bool SimDriver::EnumerateInterfaces(const platform::Guid& interface_class, uint3
     return true;
 }
 
-platform::DeviceHandle SimDriver::Open(const char* path, bool overlapped, uint32_t* error) {
+platform::DeviceHandle SimDriver::Open(const char* path, bool /*overlapped*/, uint32_t* error) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (path)
         for (auto& camera : cameras_) {
@@ -161,7 +163,7 @@ bool SimDriver::IoControl(platform::DeviceHandle handle, uint32_t code, void* in
     return camera->IoControl(handle, code, in, in_size, out, out_size, bytes_returned, ov, error);
 }
 
-bool SimDriver::GetOverlappedResult(platform::DeviceHandle handle, platform::Overlapped* overlapped, uint32_t* bytes,
+bool SimDriver::GetOverlappedResult(platform::DeviceHandle /*handle*/, platform::Overlapped* overlapped, uint32_t* bytes,
                                     bool wait, uint32_t* error) {
     if (!overlapped) {
         *error = platform::kErrorInvalidParameter;
@@ -175,6 +177,11 @@ bool SimDriver::CancelIo(platform::DeviceHandle handle) {
     if (!camera) return false;
     camera->CancelHandle(handle);
     return true;
+}
+
+bool WaitForPendingRead(int camera_id, uint32_t timeout_ms) {
+    const auto camera = SimDriver::Instance().Find(camera_id);
+    return camera && camera->WaitForPendingRead(std::chrono::milliseconds(timeout_ms));
 }
 
 }  // namespace kelvox::sim

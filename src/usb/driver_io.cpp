@@ -14,6 +14,9 @@ platform::Driver& Driver() { return platform::ActiveDriver(); }
 
 // How long a cancelled transfer is given to come back before its memory is abandoned to it.
 constexpr uint32_t kCancelGraceMs = 2000;
+// How long an aborted transfer is given to come back before the next, harder step.
+constexpr uint32_t kAbortSettleMs = 50;
+constexpr uint32_t kBufferedTransferWaitMs = 3000;
 
 bool Succeeds(bool ok, uint32_t error) { return ok || error == 0; }
 
@@ -75,7 +78,7 @@ bool GetLinkSpeed(DeviceHandle handle, uint32_t* code) {
     return true;
 }
 
-int AbortImagePipe(DeviceHandle handle) {
+void AbortImagePipe(DeviceHandle handle) {
     auto overlapped = Driver().CreateOverlapped();
     uint8_t endpoint = kImageEndpoint;
     uint32_t bytes = 0, error = 0;
@@ -88,7 +91,6 @@ int AbortImagePipe(DeviceHandle handle) {
             if (overlapped->Wait(kCancelGraceMs) != platform::WaitResult::Signalled) overlapped.release();
         }
     }
-    return 1;
 }
 
 DirectTransfer SubmitDirectTransfer(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint) {
@@ -126,11 +128,11 @@ bool CompleteDirectTransfer(DeviceHandle handle, DirectTransfer& t, uint32_t* by
 void EndAbandonedTransfer(DeviceHandle handle, DirectTransfer& t) {
     const bool was_pending = t.submit_error == kErrorIoPending;
     AbortImagePipe(handle);
-    if (t.overlapped->Wait(50) != platform::WaitResult::Signalled) {
+    if (t.overlapped->Wait(kAbortSettleMs) != platform::WaitResult::Signalled) {
         AbortImagePipe(handle);
         // Only a request that went pending is still out there to wait for. The abort reaches the
         // image pipe alone; cancelling the handle's I/O ends a transfer on any other pipe too.
-        if (was_pending && t.overlapped->Wait(50) != platform::WaitResult::Signalled) {
+        if (was_pending && t.overlapped->Wait(kAbortSettleMs) != platform::WaitResult::Signalled) {
             Driver().CancelIo(handle);
             if (t.overlapped->Wait(kCancelGraceMs) != platform::WaitResult::Signalled) {
                 // The driver still holds it: leave it the memory it may write into.
@@ -150,13 +152,13 @@ bool BufferedBulkTransfer(DeviceHandle handle, uint8_t* record, uint32_t size, u
                                  overlapped.get(), &error);
     if (!Succeeds(ok, error)) {
         if (error != kErrorIoPending) return false;
-        switch (overlapped->Wait(3000)) {
+        switch (overlapped->Wait(kBufferedTransferWaitMs)) {
             case platform::WaitResult::Signalled:
                 ok = Driver().GetOverlappedResult(handle, overlapped.get(), &bytes, false, &error);
                 break;
             case platform::WaitResult::TimedOut:
                 AbortImagePipe(handle);
-                if (overlapped->Wait(50) != platform::WaitResult::Signalled) {
+                if (overlapped->Wait(kAbortSettleMs) != platform::WaitResult::Signalled) {
                     Driver().CancelIo(handle);
                     if (overlapped->Wait(kCancelGraceMs) != platform::WaitResult::Signalled) overlapped.release();
                 }

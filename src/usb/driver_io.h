@@ -5,13 +5,13 @@
 #include <memory>
 
 #include "platform/driver.h"
+#include "usb/fx3_protocol.h"
 
 namespace kelvox::usb {
 
 using platform::DeviceHandle;
 constexpr DeviceHandle kNoHandle = 0;  // an empty handle field
 
-constexpr uint8_t kImageEndpoint = 0x81;
 constexpr uint32_t kErrorIoPending = platform::kErrorIoPending;
 
 // A handle for the table entry `index` (synchronous, or overlapped for streaming); the field stays
@@ -26,8 +26,8 @@ bool SendControlRequest(DeviceHandle handle, uint8_t* record, uint32_t size, uin
 bool ResetPipe(DeviceHandle handle, uint8_t endpoint);
 bool ResetParentPort(DeviceHandle handle);
 bool GetLinkSpeed(DeviceHandle handle, uint32_t* code);
-// Cancels the transfers pending on the image pipe; always 1.
-int AbortImagePipe(DeviceHandle handle);
+// Cancels the transfers pending on the image pipe; the abort itself is bounded.
+void AbortImagePipe(DeviceHandle handle);
 
 // A submitted direct transfer: the header the driver reports status in must live until the
 // transfer has completed, and so must the caller's buffer.

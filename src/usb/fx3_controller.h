@@ -1,85 +1,115 @@
 #pragma once
-// The object that talks to one camera through the FX3 driver: vendor requests on endpoint 0 (I2C
-// bridge, registers, device information, stream control), frame reads from the image endpoint,
-// the transfer buffer and the locks that keep register sequences whole.
+// The object that talks to one camera through the FX3 driver: it joins the machine-wide device
+// table and keeps the selected entry, sends vendor requests on endpoint 0 (I2C bridge, registers,
+// device information, stream control), reads frames from the image endpoint, and owns the
+// transfer buffer and the locks that keep register sequences whole.
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "platform/driver.h"
+#include "platform/shared_memory.h"
 #include "usb/controller.h"
 #include "usb/driver_io.h"
-#include "usb/fx3_api.h"
+#include "usb/fx3_protocol.h"
 
 namespace kelvox::usb {
 
 constexpr uint32_t kTransferBufferSize = 0x4000026;  // 64 MiB and one record header
 constexpr uint32_t kMaxTransferLength = 0x4000000;
 constexpr uint32_t kFramePiece = 0x80000;  // 512 KiB per payload read
+constexpr uint32_t kDefaultTransferWaitMs = 3000;
+constexpr uint32_t kArmedTransferWaitMs = 5000;
 
 // Where a frame read puts the header and the payload.
 struct FrameDescriptor {
-    uint8_t header[64];
+    uint8_t header[kFrameHeaderSize];
     uint8_t header_words[8];  // header bytes 32..39 again, right after the header
     uint8_t* buffer;
     uint32_t capacity;
 };
 
-class Fx3Controller : public CFx3Api, public Controller {
+class Fx3Controller : public Controller {
 public:
+    // An interface class replaces the camera driver's default one.
     explicit Fx3Controller(const platform::Guid* interface_class = nullptr);
     ~Fx3Controller() override;
+    Fx3Controller(const Fx3Controller&) = delete;
+    Fx3Controller& operator=(const Fx3Controller&) = delete;
 
-    // ---- in the controller's own order ----
-    virtual int OpenDataHandle();
-    virtual int ReadFrameHeader(FrameDescriptor* frame, uint32_t timeout_ms);
-    virtual int ReadFrameData(FrameDescriptor* frame, uint32_t timeout_ms);
-    virtual int ReadFrameFromEndpoint83(FrameDescriptor* frame);
-    virtual int CloseDataHandle();
-    virtual int SetStreamSelect(uint8_t value);
-    virtual int GetStreamSelect(uint8_t* value);
-    virtual int BufferedTransfer(DeviceHandle handle, uint8_t* destination, uint32_t length, uint8_t endpoint,
-                                 uint32_t* returned);
-    virtual int DirectTransfer5000(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint,
-                                   uint32_t* bytes);
-    virtual int DirectTransferWithTimeout(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint,
-                                          uint32_t* bytes, uint32_t wait_ms);
-    virtual int DirectTransfer3000(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint,
-                                   uint32_t* bytes);
-
-    // ---- the interface sensor drivers hold ----
-    void CloseController() override;
-    int SelectDevice(int index) override;
-    int ReadFpgaWord16(uint16_t* value) override;
-    int ReadReadyFlag(uint8_t* value) override;
-    int SendRequestCC() override;
-    int I2cWrite(uint8_t address, const uint8_t* bytes, int count, uint32_t timeout_ms) override;
-    int I2cRead(uint8_t address, uint8_t* bytes, int count, uint32_t timeout_ms) override;
-    int WriteRegister16(uint16_t address, uint32_t value) override;
-    int ReadRegister16(uint16_t address, uint16_t* value) override;
-    int WritePair(uint16_t a, uint16_t b) override;
-    int ReadWord3F(uint16_t argument, uint16_t* value) override;
-    int WriteFpgaRegister(uint8_t reg, uint8_t value) override;
-    int ReadFpgaRegister(uint8_t reg, uint8_t* value) override;
-    int WriteAux5A(uint8_t reg, uint8_t value) override;
-    int ReadAux5A(uint8_t reg, uint8_t* value) override;
-    int WriteEeprom(uint16_t address, uint8_t value) override;
-    int ReadEeprom(uint16_t address, uint8_t* value) override;
-    int AbortImagePipe() override;
-
-    // ---- used by the device layer ----
-    int PrepareDevice();
-    int ResetParentPortSync();
-    int ResetPipeSync(uint8_t endpoint);
-    int GetLinkSpeedSync(uint32_t* code);
-    int StreamReset();
-    int ReadDeviceInfo(uint8_t info[64]);
-    int ReadDeviceInfo2(uint8_t info[64]);
-    // Request 0xC2 on the given handle, or on the data handle when none is given.
-    int ArmTransfer(DeviceHandle handle = kNoHandle);
+    // ---- device table and selection ----
+    // Runs enumeration into the shared table; the entry count.
+    int EnumerateDevices();
+    // Closes the data handle and selects the entry when a handle to it can be opened.
+    bool SelectDevice(int index);
     // The model name of the entry with its instance number ("Kelvox-Nx40-USB3-Q5_00").
-    int GetDeviceName(int index, std::string* name);
+    bool GetDeviceName(int index, std::string* name);
+    // Allocates the transfer buffer (once) and resets the camera's port.
+    bool PrepareDevice();
+    // Closes the data handle and frees the transfer buffer.
+    void CloseController();
+
+    int selected_index() const { return selected_index_; }
+    const platform::Guid& interface_class() const { return interface_class_; }
+    uint32_t last_error() const { return last_error_; }  // of the latest direct-transfer submission
+    const std::string& debug_log_path() const { return debug_log_path_; }
+
+    // ---- I2C bridge and the devices behind it ----
+    bool I2cWrite(uint8_t address, const uint8_t* bytes, int count, uint32_t timeout_ms) override;
+    bool I2cRead(uint8_t address, uint8_t* bytes, int count, uint32_t timeout_ms) override;
+    bool WriteFpgaRegister(uint8_t reg, uint8_t value) override;
+    bool ReadFpgaRegister(uint8_t reg, uint8_t* value) override;
+    bool ReadFpgaWord16(uint16_t* value) override;
+    bool WriteAuxiliaryRegister(uint8_t reg, uint8_t value);
+    bool ReadAuxiliaryRegister(uint8_t reg, uint8_t* value);
+    bool WriteEeprom(uint16_t address, uint8_t value);
+    bool ReadEeprom(uint16_t address, uint8_t* value);
+
+    // ---- FX3 requests ----
+    bool WriteFx3Register(uint16_t address, uint32_t value);
+    bool ReadFx3Register(uint16_t address, uint16_t* value);
+    bool WriteWordPair(uint16_t first, uint16_t second);
+    bool ReadWord(uint16_t selector, uint16_t* value);
+    bool SetStreamSelect(uint8_t value);
+    bool GetStreamSelect(uint8_t* value);
+    bool ReadReadyFlag(uint8_t* value);
+    bool SendEndpointCommand();
+    bool StreamReset();
+    // The arm request on the given handle, or on the data handle when none is given.
+    bool ArmTransfer(DeviceHandle handle = kNoHandle);
+    bool ReadDeviceInfo(uint8_t info[kInfoBlockSize]);
+    bool ReadFpgaInfo(uint8_t info[kInfoBlockSize]);
+
+    // ---- requests on a synchronous handle of their own ----
+    bool ResetParentPortSync();
+    bool ResetPipeSync(uint8_t endpoint);
+    bool GetLinkSpeedSync(uint32_t* code);
+
+    // ---- data handle, transfers, frames ----
+    bool OpenDataHandle();
+    // False when no data handle was open.
+    bool CloseDataHandle();
+    // Releases every read pending on the image pipe of the data handle at once.
+    void AbortImagePipe();
+
+    // A direct bulk transfer; a wait that runs out aborts the image pipe and ends the transfer.
+    bool DirectBulkTransfer(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* bytes,
+                            uint32_t wait_ms = kDefaultTransferWaitMs);
+    // The arm request, then a direct transfer; a wait that runs out cancels it without a pipe abort.
+    bool ArmedBulkTransfer(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* bytes);
+    // Through the transfer buffer: the record and the data go out and come back together.
+    bool BufferedTransfer(DeviceHandle handle, uint8_t* destination, uint32_t length, uint8_t endpoint,
+                          uint32_t* returned);
+
+    // Arms and reads the 64-byte header, retrying with a receiver restart in between. Opens the
+    // data handle if needed and keeps it open on success for the payload.
+    bool ReadFrameHeader(FrameDescriptor* frame, uint32_t timeout_ms);
+    // The payload the header announces, in 512 KiB pieces.
+    bool ReadFrameData(FrameDescriptor* frame, uint32_t timeout_ms);
+    // The payload in one armed transfer from the alternate image endpoint.
+    bool ReadFrameFromAlternateEndpoint(FrameDescriptor* frame);
 
     DeviceHandle data_handle() const { return data_handle_.load(); }
     uint8_t* transfer_buffer() const { return transfer_buffer_.get(); }
@@ -90,13 +120,21 @@ private:
     bool VendorRequest(uint8_t type, uint8_t request, uint16_t value, uint16_t index, const uint8_t* data,
                        size_t data_len, uint8_t* reply, uint32_t* reply_bytes, DeviceHandle on = kNoHandle);
     bool OpenDataHandleIfNeeded(bool* opened_here);
-    int ReadInfoBlock(uint8_t request, uint8_t info[64]);
+    bool ReadInfoBlock(uint8_t request, uint8_t info[kInfoBlockSize]);
+
+    platform::SharedMemory shared_block_;  // this object's view of the machine-wide device table
+    platform::Guid interface_class_;
+    int selected_index_ = 0;
+    uint32_t last_error_ = 0;
+    std::string debug_log_path_;  // built, never written
 
     std::atomic<DeviceHandle> data_handle_{kNoHandle};
     std::unique_ptr<uint8_t[]> transfer_buffer_;
-    uint8_t header_area_[64] = {};
-    std::recursive_mutex fpga_lock_;    // lock A: FPGA control register sequences
-    std::recursive_mutex eeprom_lock_;  // lock B: EEPROM accesses
+    // An FPGA register read is a pointer write then a read: another thread's access in between
+    // would move the pointer.
+    std::recursive_mutex fpga_lock_;
+    // Likewise the EEPROM's address write and read, and a write's programming time.
+    std::recursive_mutex eeprom_lock_;
 };
 
 }  // namespace kelvox::usb

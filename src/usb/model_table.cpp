@@ -1,10 +1,12 @@
 #include "usb/model_table.h"
 
+#include "usb/fx3_protocol.h"
+
 namespace kelvox::usb {
 
 namespace {
 constexpr CameraModel kModels[] = {
-    {0x3100, "Kelvox-Nx40-USB3-Q5_%02d", 72, 4},
+    {0x3100, "Kelvox-Nx40-USB3-Q5_%02d", kSensorBusAddress, 4},
 };
 }  // namespace
 

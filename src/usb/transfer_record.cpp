@@ -11,7 +11,7 @@ void BuildControlRecord(uint8_t* record, uint8_t request_type, uint8_t request, 
     PutLe16(record + kRecValue, value);
     PutLe16(record + kRecIndex, index);
     PutLe16(record + kRecLength, kControlRecordSize);  // the whole record, not the 64 data bytes
-    PutLe32(record + kRecTimeout, 3);
+    PutLe32(record + kRecTimeout, kControlTimeoutSeconds);
     PutLe32(record + kRecBufferOffset, kRecordHeaderSize);
     PutLe32(record + kRecBufferLength, kControlDataSize);
 }

@@ -1,51 +1,11 @@
 #pragma once
-// The driver's single-transfer record: a 38-byte little-endian header, then the data.
+// Building and reading the driver's single-transfer record (layout in fx3_protocol.h).
 #include <cstddef>
 #include <cstdint>
 
+#include "usb/fx3_protocol.h"
+
 namespace kelvox::usb {
-
-constexpr uint32_t kRecordHeaderSize = 38;
-constexpr uint32_t kControlDataSize = 64;
-constexpr uint32_t kControlRecordSize = kRecordHeaderSize + kControlDataSize;  // 102
-
-// Field offsets within the header.
-enum RecordOffset : size_t {
-    kRecRequestType = 0,
-    kRecRequest = 1,
-    kRecValue = 2,
-    kRecIndex = 4,
-    kRecLength = 6,
-    kRecTimeout = 8,
-    kRecReserved = 12,
-    kRecEndpoint = 13,
-    kRecNtStatus = 14,
-    kRecUsbdStatus = 18,
-    kRecIsoOffset = 22,
-    kRecIsoLength = 26,
-    kRecBufferOffset = 30,
-    kRecBufferLength = 34,
-};
-
-// Vendor request types.
-constexpr uint8_t kRequestOut = 0x40;            // host to device
-constexpr uint8_t kRequestIn = 0xC0;             // device to host
-constexpr uint8_t kRequestOutToEndpoint = 0x42;  // host to device, addressed to an endpoint
-
-inline void PutLe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutLe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-inline uint16_t GetLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t GetLe32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // A control record (102 bytes, zero-filled first): length field 102, time-out 3 s, data at 38.
 void BuildControlRecord(uint8_t* record, uint8_t request_type, uint8_t request, uint16_t value, uint16_t index);

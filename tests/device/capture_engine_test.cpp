@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "device_test_support.h"
+#include "sim_testing.h"
 #include "usb/transfer_record.h"
 
 using namespace kelvox_device_test;
@@ -229,7 +230,7 @@ TEST_F(OpenDevice, DetachDuringCaptureEndsItWithTheCaptureError) {
 TEST_F(OpenDevice, StopReleasesAThreadBlockedInARead) {
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_STALL, -1), 1);
     ASSERT_EQ(device_.capture().Start(0), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(kelvox::sim::WaitForPendingRead(id_, 10000));
     device_.capture().Stop(false);  // without the abort flag too
     EXPECT_EQ(device_.capture().running(), 0);
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_STALL, 0), 1);

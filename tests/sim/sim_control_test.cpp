@@ -72,8 +72,8 @@ TEST(SimControl, RecordComesBackInPlaceWithDataCount) {
     EXPECT_EQ(r.bytes, 38u + 64u);
     EXPECT_EQ(r.record[0], 0xC0);  // header fields untouched
     EXPECT_EQ(r.record[1], 0xB0);
-    EXPECT_EQ(Le32(&r.record[14]), 0u);  // NT status
-    EXPECT_EQ(Le32(&r.record[18]), 0u);  // USBD status
+    EXPECT_EQ(GetLe32(&r.record[14]), 0u);  // NT status
+    EXPECT_EQ(GetLe32(&r.record[18]), 0u);  // USBD status
     EXPECT_EQ(r.record[38 + 24] | r.record[38 + 25] << 8, 0x10FE);
     EXPECT_EQ(r.record[38 + 52], 1);
 
@@ -155,7 +155,7 @@ TEST(SimControl, RefusedRequestsFailWithStatus) {
     EXPECT_FALSE(Control(cam.path(), 0x40, 0xB0, 0, 0).ok);  // wrong direction
     ControlResult unknown = Control(cam.path(), 0xC0, 0x77, 0, 0);
     EXPECT_FALSE(unknown.ok);
-    EXPECT_NE(Le32(&unknown.record[18]), 0u);  // USBD status says why
+    EXPECT_NE(GetLe32(&unknown.record[18]), 0u);  // USBD status says why
 
     ASSERT_EQ(KelvoxSim_InjectFault(cam.id(), KELVOX_SIM_FAULT_CONTROL, 1), 1);
     EXPECT_FALSE(Control(cam.path(), 0xC0, 0xB0, 0, 0).ok);
@@ -202,7 +202,7 @@ TEST(SimControl, LinkSpeedIsSuperSpeed) {
     ASSERT_TRUE(ActiveDriver().IoControl(h, kelvox::platform::kIoctlLinkSpeed, speed, 4, speed, 4, &bytes, nullptr,
                                          &error));
     EXPECT_EQ(bytes, 4u);
-    EXPECT_EQ(Le32(speed), 4u);
+    EXPECT_EQ(GetLe32(speed), 4u);
     ActiveDriver().Close(h);
 }
 

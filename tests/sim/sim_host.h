@@ -1,6 +1,7 @@
 #pragma once
 // A minimal host of the driver seam for tests and benchmarks of the simulated camera: builds
-// transfer records by hand and issues the I/O controls, with no SDK code in between.
+// transfer records by hand and issues the I/O controls, with no SDK code in between (only the
+// wire protocol's little-endian helpers).
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "kelvox/kelvox_sim.h"
 #include "platform/driver.h"
+#include "usb/fx3_protocol.h"
 
 namespace kelvox_sim_test {
 
@@ -17,7 +19,7 @@ using kelvox::platform::DeviceHandle;
 constexpr kelvox::platform::Guid kCameraClass = {0x328184C5, 0x93E6, 0x49B7,
                                                  {0x94, 0xB8, 0x2A, 0xDA, 0x13, 0xAA, 0xBB, 0x39}};
 
-inline uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+using kelvox::usb::GetLe32;
 
 inline std::vector<std::string> Paths() {
     std::vector<std::string> paths;
@@ -125,8 +127,8 @@ public:
         }
         return ActiveDriver().GetOverlappedResult(handle_, overlapped_.get(), bytes, false, error);
     }
-    uint32_t nt_status() const { return Le32(header_.data() + 14); }
-    uint32_t usbd_status() const { return Le32(header_.data() + 18); }
+    uint32_t nt_status() const { return GetLe32(header_.data() + 14); }
+    uint32_t usbd_status() const { return GetLe32(header_.data() + 18); }
 
 private:
     DeviceHandle handle_;
@@ -146,7 +148,7 @@ inline bool ReadFrame(const std::string& path, DeviceHandle h, uint8_t header[64
         uint32_t bytes = 0, error = 0;
         if (!read.Wait(timeout_ms) || !read.Result(&bytes, &error) || bytes != 64) return false;
     }
-    const uint32_t length = Le32(header + 16);
+    const uint32_t length = GetLe32(header + 16);
     payload->resize(length);
     for (uint32_t offset = 0; offset < length;) {
         const uint32_t piece = std::min<uint32_t>(0x80000, length - offset);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "sim_host.h"
+#include "sim_testing.h"
 
 using namespace kelvox_sim_test;
 using kelvox::platform::kErrorDeviceNotConnected;
@@ -60,10 +61,10 @@ TEST(SimStream, HeaderThenPayloadOfAnnouncedLength) {
     Stream s(cam);
     ASSERT_NE(s.handle, -1);
     ASSERT_TRUE(s.Next());
-    EXPECT_EQ(Le32(s.header + 16), 1920u * 1200u);
+    EXPECT_EQ(GetLe32(s.header + 16), 1920u * 1200u);
     EXPECT_EQ(s.payload.size(), 1920u * 1200u);
-    EXPECT_EQ(Le32(s.header + 40), 1244u);  // exposure lines
-    EXPECT_EQ(Le32(s.header + 44), 1254u);  // frame length
+    EXPECT_EQ(GetLe32(s.header + 40), 1244u);  // exposure lines
+    EXPECT_EQ(GetLe32(s.header + 44), 1254u);  // frame length
     const KELVOX_SIM_STATS st = cam.Stats();
     EXPECT_EQ(st.headers_sent, 1u);
     EXPECT_EQ(st.frames_sent, 1u);
@@ -160,7 +161,7 @@ TEST(SimStream, BrightnessFollowsExposureAndGain) {
     ASSERT_TRUE(WriteSensor(cam.path(), 0x029B, (10 + 622) >> 8));
     ASSERT_TRUE(s.Next());
     EXPECT_EQ(s.payload[1000], 500 >> 4);
-    EXPECT_EQ(Le32(s.header + 40), 622u);
+    EXPECT_EQ(GetLe32(s.header + 40), 622u);
     // Gain 200 steps (20 dB) is ten times: 5000, clipped at full scale.
     ASSERT_TRUE(WriteSensor(cam.path(), 0x0404, 200));
     ASSERT_TRUE(s.Next());
@@ -187,10 +188,10 @@ TEST(SimStream, PayloadPiecesOfAnySizeAndStampCountsFrames) {
     Stream s(cam);
     ASSERT_TRUE(s.Next());
     ASSERT_EQ(s.payload.size(), 0x80000u);
-    const uint32_t first = Le32(s.payload.data());
-    EXPECT_EQ(first, Le32(s.header + 28));
+    const uint32_t first = GetLe32(s.payload.data());
+    EXPECT_EQ(first, GetLe32(s.header + 28));
     ASSERT_TRUE(s.Next());
-    EXPECT_EQ(Le32(s.payload.data()), first + 1);
+    EXPECT_EQ(GetLe32(s.payload.data()), first + 1);
 
     // Odd piece sizes: the payload continues where the last piece ended.
     ASSERT_TRUE(Arm(cam.path()));
@@ -209,7 +210,7 @@ TEST(SimStream, PayloadPiecesOfAnySizeAndStampCountsFrames) {
     ASSERT_TRUE(rb.Wait(1000));
     ASSERT_TRUE(rb.Result(&bytes, &error));
     EXPECT_EQ(bytes, 0x80000u - 1000u);  // short read: the frame ended
-    EXPECT_EQ(Le32(a.data()), first + 2);
+    EXPECT_EQ(GetLe32(a.data()), first + 2);
     EXPECT_EQ(cam.Stats().frames_sent, 3u);
 }
 
@@ -223,7 +224,6 @@ TEST(SimStream, ReadWithoutArmWaitsAndAbortReleasesIt) {
 
     uint8_t ep = 0x81;
     uint32_t bytes = 0, error = 0;
-    const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(ActiveDriver().IoControl(s.handle, kelvox::platform::kIoctlAbortPipe, &ep, 1, nullptr, 0, &bytes,
                                          nullptr, &error));
     ASSERT_TRUE(read.Wait(2000)) << "abort did not release the read";
@@ -232,7 +232,6 @@ TEST(SimStream, ReadWithoutArmWaitsAndAbortReleasesIt) {
     EXPECT_NE(read.nt_status(), 0u);
     EXPECT_NE(read.usbd_status(), 0u);
     EXPECT_EQ(cam.Stats().pipe_aborts, 1u);
-    (void)t0;
 }
 
 TEST(SimStream, ArmReleasesAPendingRead) {
@@ -246,7 +245,21 @@ TEST(SimStream, ArmReleasesAPendingRead) {
     uint32_t bytes = 0, error = 0;
     ASSERT_TRUE(read.Result(&bytes, &error));
     EXPECT_EQ(bytes, 64u);
-    EXPECT_EQ(Le32(header + 16), 1920u * 1200u);
+    EXPECT_EQ(GetLe32(header + 16), 1920u * 1200u);
+}
+
+TEST(SimStream, PendingReadSignalFollowsTheQueue) {
+    AttachedCamera cam(Unpaced("PENDING"));
+    Stream s(cam);
+    EXPECT_FALSE(kelvox::sim::WaitForPendingRead(cam.id(), 0));
+    uint8_t header[64];
+    DirectRead read(s.handle, header, 64);
+    ASSERT_TRUE(read.pending());
+    EXPECT_TRUE(kelvox::sim::WaitForPendingRead(cam.id(), 2000));
+    ASSERT_TRUE(Arm(cam.path()));
+    ASSERT_TRUE(read.Wait(2000));
+    EXPECT_FALSE(kelvox::sim::WaitForPendingRead(cam.id(), 0));  // a completed read is no longer pending
+    EXPECT_FALSE(kelvox::sim::WaitForPendingRead(-1, 0));
 }
 
 TEST(SimStream, StallHoldsReadsUntilAbort) {
@@ -311,7 +324,7 @@ TEST(SimStream, TriggerModeReleasesOneFramePerTrigger) {
     EXPECT_FALSE(read.Wait(30));
     ASSERT_EQ(KelvoxSim_Trigger(cam.id()), 1);
     ASSERT_TRUE(read.Wait(2000));
-    EXPECT_EQ(Le32(header + 32), 1u);  // header word 2: the trigger count
+    EXPECT_EQ(GetLe32(header + 32), 1u);  // header word 2: the trigger count
     uint8_t count = 0;
     ASSERT_TRUE(ReadFpga(cam.path(), 0x08, &count));
     EXPECT_EQ(count, 1);
@@ -326,10 +339,10 @@ TEST(SimStream, SlowHostLosesFramesTheSensorFinished) {
     ASSERT_TRUE(WriteSensor(cam.path(), 0x0218, 0x04));
     Stream s(cam);
     ASSERT_TRUE(s.Next());
-    const uint32_t first = Le32(s.payload.data());
+    const uint32_t first = GetLe32(s.payload.data());
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     ASSERT_TRUE(s.Next());
-    const uint32_t second = Le32(s.payload.data());
+    const uint32_t second = GetLe32(s.payload.data());
     EXPECT_GE(second - first, 4u);
     EXPECT_EQ(cam.Stats().frames_dropped, second - first - 1);
 }
@@ -353,8 +366,8 @@ TEST(SimStream, BufferedTransferReturnsDataAfterTheRecord) {
     }
     ASSERT_TRUE(ok) << error;
     EXPECT_EQ(bytes, 38u + 64u);
-    EXPECT_EQ(Le32(record.data() + 38 + 16), 1920u * 1200u);  // the frame header, after the record
-    EXPECT_EQ(Le32(record.data() + 14), 0u);
+    EXPECT_EQ(GetLe32(record.data() + 38 + 16), 1920u * 1200u);  // the frame header, after the record
+    EXPECT_EQ(GetLe32(record.data() + 14), 0u);
 }
 
 TEST(SimStream, PortResetFailsPendingReadsAndForgetsTheArm) {

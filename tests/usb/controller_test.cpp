@@ -25,11 +25,11 @@ protected:
 
 TEST_F(ControllerTest, SensorBytesGoOverTheBridge) {
     const uint8_t write[3] = {0x04, 0x04, 0x37};
-    ASSERT_EQ(controller_.I2cWrite(0x48, write, 3, 3000), 1);
+    ASSERT_TRUE(controller_.I2cWrite(0x48, write, 3, 3000));
     EXPECT_EQ(Peek(0x48, 0x0404), 0x37u);
     uint8_t value = 0;
-    ASSERT_EQ(controller_.I2cWrite(0x48, write, 2, 3000), 1);
-    ASSERT_EQ(controller_.I2cRead(0x48, &value, 1, 3000), 1);
+    ASSERT_TRUE(controller_.I2cWrite(0x48, write, 2, 3000));
+    ASSERT_TRUE(controller_.I2cRead(0x48, &value, 1, 3000));
     EXPECT_EQ(value, 0x37);
     const KELVOX_SIM_STATS s = Stats(id_);
     EXPECT_EQ(s.i2c_writes, 2u);
@@ -39,92 +39,103 @@ TEST_F(ControllerTest, SensorBytesGoOverTheBridge) {
 TEST_F(ControllerTest, OversizedI2cTransferSendsNothing) {
     uint8_t bytes[65] = {};
     const unsigned before = Stats(id_).control_requests;
-    EXPECT_EQ(controller_.I2cWrite(0x48, bytes, 65, 3000), 0);
-    EXPECT_EQ(controller_.I2cRead(0x48, bytes, 65, 3000), 0);
+    EXPECT_FALSE(controller_.I2cWrite(0x48, bytes, 65, 3000));
+    EXPECT_FALSE(controller_.I2cRead(0x48, bytes, 65, 3000));
     EXPECT_EQ(Stats(id_).control_requests, before);
     bytes[0] = 0x05;  // 64 go out: register 0x0500 and the 61 after it
-    EXPECT_EQ(controller_.I2cWrite(0x48, bytes, 64, 3000), 1);
+    EXPECT_TRUE(controller_.I2cWrite(0x48, bytes, 64, 3000));
     EXPECT_EQ(Stats(id_).control_requests, before + 1);
 }
 
 TEST_F(ControllerTest, FpgaRegistersAndWord) {
-    ASSERT_EQ(controller_.WriteFpgaRegister(0x07, 0xA5), 1);
+    ASSERT_TRUE(controller_.WriteFpgaRegister(0x07, 0xA5));
     EXPECT_EQ(Peek(0x40, 0x07), 0xA5u);
     uint8_t v = 0;
-    ASSERT_EQ(controller_.ReadFpgaRegister(0x07, &v), 1);
+    ASSERT_TRUE(controller_.ReadFpgaRegister(0x07, &v));
     EXPECT_EQ(v, 0xA5);
     ASSERT_EQ(KelvoxSim_PokeRegister(id_, 0x40, 0x10, 0x34), 1);
     ASSERT_EQ(KelvoxSim_PokeRegister(id_, 0x40, 0x11, 0x12), 1);
     uint16_t word = 0;
-    ASSERT_EQ(controller_.ReadFpgaWord16(&word), 1);
+    ASSERT_TRUE(controller_.ReadFpgaWord16(&word));
     EXPECT_EQ(word, 0x1234);
 
     // A refused read leaves the caller's value alone.
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_I2C_NACK, 1), 1);
     v = 0x5A;
-    EXPECT_EQ(controller_.ReadFpgaRegister(0x07, &v), 0);
+    EXPECT_FALSE(controller_.ReadFpgaRegister(0x07, &v));
     EXPECT_EQ(v, 0x5A);
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_I2C_NACK, 2), 1);
     word = 0x7777;
-    EXPECT_EQ(controller_.ReadFpgaWord16(&word), 0);
+    EXPECT_FALSE(controller_.ReadFpgaWord16(&word));
     EXPECT_EQ(word, 0x7777);
 }
 
 TEST_F(ControllerTest, EepromBytesAndSerialText) {
-    ASSERT_EQ(controller_.WriteEeprom(0x2345, 0x66), 1);
+    ASSERT_TRUE(controller_.WriteEeprom(0x2345, 0x66));
     EXPECT_EQ(Peek(0xA2, 0x2345), 0x66u);
     uint8_t v = 0;
-    ASSERT_EQ(controller_.ReadEeprom(0x2345, &v), 1);
+    ASSERT_TRUE(controller_.ReadEeprom(0x2345, &v));
     EXPECT_EQ(v, 0x66);
     char serial[5] = {};
     for (int i = 0; i < 4; ++i) {
         uint8_t b = 0;
-        ASSERT_EQ(controller_.ReadEeprom(static_cast<uint16_t>(0x1040 + i), &b), 1);
+        ASSERT_TRUE(controller_.ReadEeprom(static_cast<uint16_t>(0x1040 + i), &b));
         serial[i] = static_cast<char>(b);
     }
     EXPECT_STREQ(serial, "CTRL");
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_I2C_NACK, 1), 1);
     v = 9;
-    EXPECT_EQ(controller_.ReadEeprom(0x2345, &v), 0);
+    EXPECT_FALSE(controller_.ReadEeprom(0x2345, &v));
     EXPECT_EQ(v, 9);
 }
 
 TEST_F(ControllerTest, InformationBlocksReadyFlagAndRegisterRequests) {
     uint8_t info[64] = {};
-    ASSERT_EQ(controller_.ReadDeviceInfo(info), 1);
+    ASSERT_TRUE(controller_.ReadDeviceInfo(info));
     EXPECT_EQ(GetLe16(info + 24), 0x1200);
     EXPECT_EQ(info[52], 0);
-    ASSERT_EQ(controller_.ReadDeviceInfo2(info), 1);
+    ASSERT_TRUE(controller_.ReadFpgaInfo(info));
     uint8_t ready = 0;
-    ASSERT_EQ(controller_.ReadReadyFlag(&ready), 1);
+    ASSERT_TRUE(controller_.ReadReadyFlag(&ready));
     EXPECT_EQ(ready, 1);
-    ASSERT_EQ(controller_.WriteRegister16(0x8123, 0xCAFEBEEF), 1);
+    ASSERT_TRUE(controller_.WriteFx3Register(0x8123, 0xCAFEBEEF));
     uint16_t reg = 0;
     // Written with bit 15 in wValue and bits 0..14 in wIndex, read back with all 16 in wIndex.
-    ASSERT_EQ(controller_.ReadRegister16(0x8123, &reg), 1);
+    ASSERT_TRUE(controller_.ReadFx3Register(0x8123, &reg));
     EXPECT_EQ(reg, 0xBEEF);
-    ASSERT_EQ(controller_.ReadRegister16(0x0123, &reg), 1);
+    ASSERT_TRUE(controller_.ReadFx3Register(0x0123, &reg));
     EXPECT_EQ(reg, 0);
-    ASSERT_EQ(controller_.SetStreamSelect(3), 1);
+    ASSERT_TRUE(controller_.SetStreamSelect(3));
     uint8_t select = 0;
-    ASSERT_EQ(controller_.GetStreamSelect(&select), 1);
+    ASSERT_TRUE(controller_.GetStreamSelect(&select));
     EXPECT_EQ(select, 3);
     uint32_t speed = 0;
-    ASSERT_EQ(controller_.GetLinkSpeedSync(&speed), 1);
+    ASSERT_TRUE(controller_.GetLinkSpeedSync(&speed));
     EXPECT_EQ(speed, 4u);
-    ASSERT_EQ(controller_.StreamReset(), 1);
+    ASSERT_TRUE(controller_.StreamReset());
 
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_CONTROL, 1), 1);
-    EXPECT_EQ(controller_.ReadDeviceInfo(info), 0);
+    EXPECT_FALSE(controller_.ReadDeviceInfo(info));
+}
+
+TEST_F(ControllerTest, WordPairEndpointCommandAndAuxiliaryBus) {
+    ASSERT_TRUE(controller_.WriteWordPair(0x1234, 0x5678));
+    uint16_t word = 0;
+    ASSERT_TRUE(controller_.ReadWord(0, &word));
+    EXPECT_EQ(word, 0x1234);
+    EXPECT_TRUE(controller_.SendEndpointCommand());
+    uint8_t v = 0;
+    EXPECT_FALSE(controller_.ReadAuxiliaryRegister(0x01, &v));  // this camera has nothing at that address
+    EXPECT_EQ(Stats(id_).control_requests, 4u);
 }
 
 TEST_F(ControllerTest, PrepareDeviceAllocatesOnceAndResetsThePort) {
     EXPECT_EQ(controller_.transfer_buffer(), nullptr);
-    ASSERT_EQ(controller_.PrepareDevice(), 1);
+    ASSERT_TRUE(controller_.PrepareDevice());
     uint8_t* buffer = controller_.transfer_buffer();
     ASSERT_NE(buffer, nullptr);
     buffer[kTransferBufferSize - 1] = 1;  // the whole 64 MiB + header is ours
-    ASSERT_EQ(controller_.PrepareDevice(), 1);
+    ASSERT_TRUE(controller_.PrepareDevice());
     EXPECT_EQ(controller_.transfer_buffer(), buffer);
     EXPECT_EQ(Stats(id_).port_resets, 2u);
     controller_.CloseController();
@@ -132,7 +143,7 @@ TEST_F(ControllerTest, PrepareDeviceAllocatesOnceAndResetsThePort) {
 }
 
 TEST_F(ControllerTest, SelectingAnIndexOutsideTheTableFails) {
-    EXPECT_EQ(controller_.SelectDevice(1), 0);
-    EXPECT_EQ(controller_.selected_index(), 0);
-    EXPECT_EQ(controller_.SelectDevice(32), 0);
+    EXPECT_FALSE(controller_.SelectDevice(1));
+    EXPECT_FALSE(controller_.selected_index());
+    EXPECT_FALSE(controller_.SelectDevice(32));
 }

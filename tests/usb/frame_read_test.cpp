@@ -1,9 +1,9 @@
 // Frame header and payload reads, their retries, and releasing a blocked read from another thread.
 #include <atomic>
-#include <chrono>
 #include <thread>
 #include <vector>
 
+#include "sim_testing.h"
 #include "usb/device_table.h"
 #include "usb/fx3_controller.h"
 #include "usb_test_support.h"
@@ -19,16 +19,16 @@ protected:
     FrameReadTest() : SelectedController("FRAMES") {}
     void SetUp() override {
         SelectedController::SetUp();
-        ASSERT_EQ(controller_.PrepareDevice(), 1);
+        ASSERT_TRUE(controller_.PrepareDevice());
         payload_.resize(1920 * 1200 * 2);
         frame_.buffer = payload_.data();
         frame_.capacity = static_cast<uint32_t>(payload_.size());
     }
     void SetGeometry(int width, int height) {
-        ASSERT_EQ(controller_.WriteFpgaRegister(0x44, width & 0xFF), 1);
-        ASSERT_EQ(controller_.WriteFpgaRegister(0x45, width >> 8), 1);
-        ASSERT_EQ(controller_.WriteFpgaRegister(0x40, height & 0xFF), 1);
-        ASSERT_EQ(controller_.WriteFpgaRegister(0x41, height >> 8), 1);
+        ASSERT_TRUE(controller_.WriteFpgaRegister(kFpgaWidthLow, width & 0xFF));
+        ASSERT_TRUE(controller_.WriteFpgaRegister(kFpgaWidthHigh, width >> 8));
+        ASSERT_TRUE(controller_.WriteFpgaRegister(kFpgaHeightLow, height & 0xFF));
+        ASSERT_TRUE(controller_.WriteFpgaRegister(kFpgaHeightHigh, height >> 8));
     }
     std::vector<uint8_t> payload_;
     FrameDescriptor frame_{};
@@ -38,11 +38,11 @@ protected:
 
 TEST_F(FrameReadTest, HeaderThenPayloadInOnePieceForExactly512KiB) {
     SetGeometry(1024, 512);
-    ASSERT_EQ(controller_.ReadFrameHeader(&frame_, 0), 1);
-    EXPECT_EQ(GetLe32(frame_.header + 16), 0x80000u);
-    EXPECT_EQ(std::memcmp(frame_.header_words, frame_.header + 32, 8), 0);
+    ASSERT_TRUE(controller_.ReadFrameHeader(&frame_, 0));
+    EXPECT_EQ(GetLe32(frame_.header + kHeaderPayloadLength), 0x80000u);
+    EXPECT_EQ(std::memcmp(frame_.header_words, frame_.header + kHeaderTriggerCount, 8), 0);
     EXPECT_NE(controller_.data_handle(), kNoHandle);  // kept open for the payload
-    ASSERT_EQ(controller_.ReadFrameData(&frame_, 3000), 1);
+    ASSERT_TRUE(controller_.ReadFrameData(&frame_, 3000));
     // No empty remainder piece: that would have waited for a frame that never comes.
     const KELVOX_SIM_STATS s = Stats(id_);
     EXPECT_EQ(s.frames_sent, 1u);
@@ -52,28 +52,28 @@ TEST_F(FrameReadTest, HeaderThenPayloadInOnePieceForExactly512KiB) {
 
 TEST_F(FrameReadTest, OneByteOverAPieceIsReadAsTwoPieces) {
     SetGeometry(1024, 513);  // the frame is longer than what we ask for
-    ASSERT_EQ(controller_.ReadFrameHeader(&frame_, 0), 1);
-    PutLe32(frame_.header + 16, 0x80001);
-    ASSERT_EQ(controller_.ReadFrameData(&frame_, 3000), 1);
+    ASSERT_TRUE(controller_.ReadFrameHeader(&frame_, 0));
+    PutLe32(frame_.header + kHeaderPayloadLength, 0x80001);
+    ASSERT_TRUE(controller_.ReadFrameData(&frame_, 3000));
     // The stream resumes right after byte 0x80001: the rest of the frame is 1023 bytes.
     std::vector<uint8_t> rest(4096);
     uint32_t bytes = 0;
-    ASSERT_EQ(controller_.DirectTransfer3000(controller_.data_handle(), rest.data(), 4096, 0x81, &bytes), 1);
+    ASSERT_TRUE(controller_.DirectBulkTransfer(controller_.data_handle(), rest.data(), 4096, kImageEndpoint, &bytes));
     EXPECT_EQ(bytes, 1024u * 513u - 0x80001u);
     EXPECT_EQ(Stats(id_).frames_sent, 1u);
 }
 
 TEST_F(FrameReadTest, PayloadLongerThanTheBufferIsRefused) {
-    ASSERT_EQ(controller_.ReadFrameHeader(&frame_, 0), 1);
-    frame_.capacity = GetLe32(frame_.header + 16) - 1;
-    EXPECT_EQ(controller_.ReadFrameData(&frame_, 3000), 0);
+    ASSERT_TRUE(controller_.ReadFrameHeader(&frame_, 0));
+    frame_.capacity = GetLe32(frame_.header + kHeaderPayloadLength) - 1;
+    EXPECT_FALSE(controller_.ReadFrameData(&frame_, 3000));
     EXPECT_EQ(Stats(id_).frames_sent, 0u);
 }
 
 TEST_F(FrameReadTest, HeaderReadThatNeverSucceedsArms16TimesAndRestarts15) {
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_HEADER_READ, -1), 1);
     const KELVOX_SIM_STATS before = Stats(id_);
-    EXPECT_EQ(controller_.ReadFrameHeader(&frame_, 0), 0);
+    EXPECT_FALSE(controller_.ReadFrameHeader(&frame_, 0));
     const KELVOX_SIM_STATS after = Stats(id_);
     EXPECT_EQ(after.arm_requests - before.arm_requests, 16u);
     EXPECT_EQ(after.receiver_restarts - before.receiver_restarts, 15u);
@@ -83,7 +83,7 @@ TEST_F(FrameReadTest, HeaderReadThatNeverSucceedsArms16TimesAndRestarts15) {
 
 TEST_F(FrameReadTest, HeaderReadRecoversAfterFailures) {
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_HEADER_READ, 2), 1);
-    ASSERT_EQ(controller_.ReadFrameHeader(&frame_, 0), 1);
+    ASSERT_TRUE(controller_.ReadFrameHeader(&frame_, 0));
     const KELVOX_SIM_STATS s = Stats(id_);
     EXPECT_EQ(s.arm_requests, 3u);
     EXPECT_EQ(s.receiver_restarts, 2u);
@@ -92,7 +92,7 @@ TEST_F(FrameReadTest, HeaderReadRecoversAfterFailures) {
 
 TEST_F(FrameReadTest, StalledHeaderReadTimesOutAndIsAbortedThenRetried) {
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_STALL, 1), 1);
-    ASSERT_EQ(controller_.ReadFrameHeader(&frame_, 0), 1);  // 400 ms wait, abort, pulse, again
+    ASSERT_TRUE(controller_.ReadFrameHeader(&frame_, 0));  // 400 ms wait, abort, pulse, again
     const KELVOX_SIM_STATS s = Stats(id_);
     EXPECT_GE(s.pipe_aborts, 1u);
     EXPECT_EQ(s.receiver_restarts, 1u);
@@ -102,36 +102,27 @@ TEST_F(FrameReadTest, StalledHeaderReadTimesOutAndIsAbortedThenRetried) {
 TEST_F(FrameReadTest, TransfersNeedAHandleBufferAndSaneLength) {
     uint8_t byte;
     uint32_t bytes = 0;
-    EXPECT_EQ(controller_.DirectTransferWithTimeout(kNoHandle, &byte, 1, 0x81, &bytes, 10), 0);
-    ASSERT_EQ(controller_.OpenDataHandle(), 1);
-    EXPECT_EQ(controller_.DirectTransferWithTimeout(controller_.data_handle(), &byte, kMaxTransferLength + 1, 0x81,
-                                                    &bytes, 10),
-              0);
+    EXPECT_FALSE(controller_.DirectBulkTransfer(kNoHandle, &byte, 1, kImageEndpoint, &bytes, 10));
+    ASSERT_TRUE(controller_.OpenDataHandle());
+    EXPECT_FALSE(controller_.DirectBulkTransfer(controller_.data_handle(), &byte, kMaxTransferLength + 1,
+                                                kImageEndpoint, &bytes, 10));
     controller_.CloseController();  // no transfer buffer any more
-    ASSERT_EQ(controller_.OpenDataHandle(), 1);
-    EXPECT_EQ(controller_.DirectTransferWithTimeout(controller_.data_handle(), &byte, 1, 0x81, &bytes, 10), 0);
+    ASSERT_TRUE(controller_.OpenDataHandle());
+    EXPECT_FALSE(controller_.DirectBulkTransfer(controller_.data_handle(), &byte, 1, kImageEndpoint, &bytes, 10));
 }
 
 // The stop path: a payload read blocked in the driver is released by the pipe abort from
-// another thread long before its own time-out.
+// another thread, not by its own time-out.
 TEST_F(FrameReadTest, AbortFromAnotherThreadReleasesBlockedRead) {
-    ASSERT_EQ(controller_.ReadFrameHeader(&frame_, 0), 1);
+    ASSERT_TRUE(controller_.ReadFrameHeader(&frame_, 0));
     ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_STALL, -1), 1);
+    const unsigned aborts_before = Stats(id_).pipe_aborts;
     std::atomic<int> result{-1};
-    std::atomic<bool> started{false};
-    auto t0 = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point ended;
-    std::thread reader([&] {
-        started = true;
-        result = controller_.ReadFrameData(&frame_, 10000);
-        ended = std::chrono::steady_clock::now();
-    });
-    while (!started) std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(controller_.AbortImagePipe(), 1);
+    // Had the read ended by its time-out instead, that path would have sent aborts of its own.
+    std::thread reader([&] { result = controller_.ReadFrameData(&frame_, 30000) ? 1 : 0; });
+    EXPECT_TRUE(kelvox::sim::WaitForPendingRead(id_, 10000));
+    controller_.AbortImagePipe();
     reader.join();
     EXPECT_EQ(result, 0);
-    // Released by the abort, not by its 10 s time-out.
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(ended - t0).count(), 5000);
+    EXPECT_EQ(Stats(id_).pipe_aborts - aborts_before, 1u);
 }

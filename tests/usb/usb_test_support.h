@@ -58,7 +58,7 @@ protected:
         id_ = cams_.Add(serial_);
         ASSERT_GE(id_, 0);
         ASSERT_EQ(controller_.EnumerateDevices(), 1);
-        ASSERT_EQ(controller_.SelectDevice(0), 1);
+        ASSERT_TRUE(controller_.SelectDevice(0));
     }
     const char* serial_;
     Cameras cams_;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "sim/sim_host.h"
+#include "sim_testing.h"
 #include "usb/fx3_controller.h"
 
 using namespace kelvox_sim_test;
@@ -106,7 +107,7 @@ void ControllerAbortLatency() {
             controller.ReadFrameData(&frame, 10000);
             done = Clock::now();
         });
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        kelvox::sim::WaitForPendingRead(cam.id(), 10000);
         const auto t0 = Clock::now();
         controller.AbortImagePipe();
         reader.join();
