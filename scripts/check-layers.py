@@ -85,7 +85,8 @@ def main():
         layer = layer_of(rel)
         for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
             if WIN32_HEADER.match(line) and not rel.startswith(WIN32_PLACES):
-                errors.append(f"{rel}:{number}: {layer} -> {line.strip()} (Win32 headers only in platform/win32, ui/win32, settings)")
+                errors.append(f"{rel}:{number}: {layer} -> {line.strip()} "
+                              "(Win32 headers only in platform/win32, ui/win32, settings)")
             m = INCLUDE.match(line)
             if not m:
                 continue
