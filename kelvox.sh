@@ -18,7 +18,7 @@ step_end() {
     if [ -n "$step_name" ]; then timings+=("$(printf '%5d s  %s' $((SECONDS - step_started)) "$step_name")"); fi
     step_name=''
 }
-step() { step_end; step_name=$*; step_started=$SECONDS; printf '\n== %s ==\n' "$*"; }
+step() { step_end; step_name=$*; step_started=$SECONDS; printf '\n== %s (%s) ==\n' "$*" "$(date +%T)"; }
 step_summary() { step_end; printf '%s\n' "${timings[@]}"; }
 
 # build <preset> [cmake --build args...]: logs to build/{configure,build}-<preset>.log, shown on failure.
