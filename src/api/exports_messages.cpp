@@ -1,6 +1,6 @@
 // Host side of the in-process message queues (Linux builds, where windows have no queues).
 #include "kelvox/kelvox_sim.h"
-#include "platform/posix/message_queues.h"
+#include "platform/message_queues.h"
 
 namespace {
 int Take(KELVOX_HWND window, KELVOX_SIM_MSG* msg, unsigned timeout_ms) {

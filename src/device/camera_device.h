@@ -37,6 +37,8 @@ public:
     // A copy of table entry `index`; false outside the table or without a controller.
     bool GetTableEntry(int index, usb::DeviceTableEntry* entry);
     int open_device_number() const { return open_device_number_; }
+    // The interface class of the camera driver, for device-change notifications.
+    static const platform::Guid& InterfaceClass() { return usb::kCameraInterfaceClass; }
     static constexpr int kMaxDeviceCount = 32;
 
     // ---- identity ----

@@ -4,7 +4,6 @@
 
 #include "platform/clock.h"
 #include "platform/device_notification.h"
-#include "usb/device_table.h"
 
 namespace kelvox {
 
@@ -31,7 +30,7 @@ int Session::Initialize(platform::WindowHandle notify_window) {
     }
     notify_window_.store(notify_window);
     filters_ = FilterSettings::Defaults();  // until stored settings are read below
-    if (notify_window && !platform::RegisterDeviceInterfaceNotification(notify_window, usb::kCameraInterfaceClass))
+    if (notify_window && !platform::RegisterDeviceInterfaceNotification(notify_window, device::CameraDevice::InterfaceClass()))
         return 0;
     for (auto& p : pictures_)
         if (!p || !device_) {
@@ -47,7 +46,7 @@ int Session::Initialize(platform::WindowHandle notify_window) {
     }
     LoadStreamGeometry();
     device_->SetProductId(0x3100);
-    device_->CreateController(&usb::kCameraInterfaceClass);
+    device_->CreateController(&device::CameraDevice::InterfaceClass());
     if (device_->CountDevices(0x3100) == 1) SetDeviceNumber(0);
     LoadDialogSettings(device_->open_device_number());
     LoadStreamFormat();

@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/posix/message_queues.h"
+#include "platform/message_queues.h"
 
 namespace kelvox::platform {
 namespace posix {

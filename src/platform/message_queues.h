@@ -1,5 +1,5 @@
 #pragma once
-// In-process stand-in for window message queues on Linux: message windows made by the host,
+// In-process stand-in for window message queues on Linux (posix builds only): message windows made by the host,
 // plus each thread's own queue, which is where a post to a null window goes.
 #include <cstdint>
 
