@@ -107,19 +107,6 @@ bool Fx3Controller::ReadFpgaWord16(uint16_t* value) {
     return true;
 }
 
-bool Fx3Controller::WriteAuxiliaryRegister(uint8_t reg, uint8_t value) {
-    const uint8_t bytes[2] = {reg, value};
-    return I2cWrite(kAuxiliaryBusAddress, bytes, 2, kBusTimeoutMs);
-}
-
-bool Fx3Controller::ReadAuxiliaryRegister(uint8_t reg, uint8_t* value) {
-    if (!I2cWrite(kAuxiliaryBusAddress, &reg, 1, kBusTimeoutMs)) return false;
-    uint8_t b = 0;
-    if (!I2cRead(kAuxiliaryBusAddress, &b, 1, kBusTimeoutMs)) return false;
-    if (value) *value = b;
-    return true;
-}
-
 bool Fx3Controller::WriteEeprom(uint16_t address, uint8_t value) {
     std::lock_guard<std::recursive_mutex> lock(eeprom_lock_);
     const uint8_t bytes[3] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), value};
@@ -141,49 +128,6 @@ bool Fx3Controller::ReadEeprom(uint16_t address, uint8_t* value) {
 
 // ---- FX3 requests ----
 
-bool Fx3Controller::WriteFx3Register(uint16_t address, uint32_t value) {
-    uint8_t data[4];
-    PutLe32(data, value);
-    return VendorRequest(kRequestOut, kRequestWriteFx3Register, address & 0x8000, address & 0x7FFF, data, 4, nullptr,
-                         nullptr);
-}
-
-bool Fx3Controller::ReadFx3Register(uint16_t address, uint16_t* value) {
-    uint8_t reply[kControlDataSize] = {};
-    uint32_t n = 0;
-    if (value) *value = 0;
-    if (!VendorRequest(kRequestIn, kRequestReadFx3Register, 0, address, nullptr, 0, reply, &n)) return false;
-    if (n >= kControlDataSize && value) *value = GetLe16(reply);
-    return true;
-}
-
-bool Fx3Controller::WriteWordPair(uint16_t first, uint16_t second) {
-    const uint8_t data[4] = {static_cast<uint8_t>(first >> 8), static_cast<uint8_t>(first),
-                             static_cast<uint8_t>(second >> 8), static_cast<uint8_t>(second)};
-    return VendorRequest(kRequestOut, kRequestWriteWordPair, 0, 0, data, 4, nullptr, nullptr);
-}
-
-bool Fx3Controller::ReadWord(uint16_t selector, uint16_t* value) {
-    uint8_t reply[kControlDataSize] = {};
-    uint32_t n = 0;
-    if (!VendorRequest(kRequestIn, kRequestReadWord, selector, 0, nullptr, 0, reply, &n) || n == 0) return false;
-    if (value) *value = GetLe16(reply);
-    return true;
-}
-
-bool Fx3Controller::SetStreamSelect(uint8_t value) {
-    const uint8_t data[4] = {value, 0, 0, 0};
-    return VendorRequest(kRequestOut, kRequestSetStreamSelect, 0, 0, data, 4, nullptr, nullptr);
-}
-
-bool Fx3Controller::GetStreamSelect(uint8_t* value) {
-    uint8_t reply[kControlDataSize] = {};
-    uint32_t n = 0;
-    if (!VendorRequest(kRequestIn, kRequestGetStreamSelect, 0, 0, nullptr, 0, reply, &n) || n == 0) return false;
-    if (value) *value = reply[0];
-    return true;
-}
-
 bool Fx3Controller::ReadReadyFlag(uint8_t* value) {
     uint8_t reply[kControlDataSize] = {};
     uint32_t n = 0;
@@ -191,10 +135,6 @@ bool Fx3Controller::ReadReadyFlag(uint8_t* value) {
         return false;
     if (value) *value = reply[0];
     return true;
-}
-
-bool Fx3Controller::SendEndpointCommand() {
-    return VendorRequest(kRequestOutToEndpoint, kRequestEndpointCommand, 0, 0, nullptr, 0, nullptr, nullptr);
 }
 
 bool Fx3Controller::StreamReset() {
@@ -217,8 +157,6 @@ bool Fx3Controller::ReadInfoBlock(uint8_t request, uint8_t info[kInfoBlockSize])
 }
 
 bool Fx3Controller::ReadDeviceInfo(uint8_t info[kInfoBlockSize]) { return ReadInfoBlock(kRequestDeviceInfo, info); }
-
-bool Fx3Controller::ReadFpgaInfo(uint8_t info[kInfoBlockSize]) { return ReadInfoBlock(kRequestFpgaInfo, info); }
 
 // ---- device selection and synchronous requests ----
 
@@ -250,14 +188,6 @@ bool Fx3Controller::ResetPipeSync(uint8_t endpoint) {
     DeviceHandle h = kNoHandle;
     if (!OpenDeviceHandle(&h, selected_index_, false)) return false;
     const bool ok = ResetPipe(h, endpoint);
-    CloseDeviceHandle(&h);
-    return ok;
-}
-
-bool Fx3Controller::GetLinkSpeedSync(uint32_t* code) {
-    DeviceHandle h = kNoHandle;
-    if (!OpenDeviceHandle(&h, selected_index_, false)) return false;
-    const bool ok = GetLinkSpeed(h, code);
     CloseDeviceHandle(&h);
     return ok;
 }
@@ -314,24 +244,6 @@ bool Fx3Controller::DirectBulkTransfer(DeviceHandle handle, void* buffer, uint32
     return false;
 }
 
-bool Fx3Controller::ArmedBulkTransfer(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint,
-                                      uint32_t* bytes) {
-    if (length > kMaxTransferLength || handle == kNoHandle || !transfer_buffer_) return false;
-    ArmTransfer(handle);
-    DirectTransfer t = SubmitDirectTransfer(handle, buffer, length, endpoint);
-    last_error_ = t.submit_error;
-    if (WaitDirectTransfer(t, kArmedTransferWaitMs)) return CompleteDirectTransfer(handle, t, bytes);
-    // No pipe abort on this path; the transfer is still ended before its memory goes.
-    if (t.submit_error == kErrorIoPending) {
-        platform::ActiveDriver().CancelIo(handle);
-        if (t.overlapped->Wait(kCancelGraceMs) != platform::WaitResult::Signalled) {
-            t.header.release();
-            t.overlapped.release();
-        }
-    }
-    return false;
-}
-
 bool Fx3Controller::BufferedTransfer(DeviceHandle handle, uint8_t* destination, uint32_t length, uint8_t endpoint,
                                      uint32_t* returned) {
     if (length > kMaxTransferLength || !transfer_buffer_) return false;
@@ -382,17 +294,6 @@ bool Fx3Controller::ReadFrameData(FrameDescriptor* frame, uint32_t timeout_ms) {
                                 timeout_ms);
         offset += piece;
     }
-    if (opened_here) CloseDataHandle();
-    return ok;
-}
-
-bool Fx3Controller::ReadFrameFromAlternateEndpoint(FrameDescriptor* frame) {
-    bool opened_here = false;
-    if (!OpenDataHandleIfNeeded(&opened_here)) return false;
-    const uint32_t length = GetLe32(frame->header + kHeaderPayloadLength);
-    uint32_t bytes = 0;
-    const bool ok = frame->buffer && frame->capacity >= length &&
-                    ArmedBulkTransfer(data_handle_.load(), frame->buffer, length, kAlternateImageEndpoint, &bytes);
     if (opened_here) CloseDataHandle();
     return ok;
 }

@@ -62,30 +62,18 @@ public:
     bool WriteFpgaRegister(uint8_t reg, uint8_t value) override;
     bool ReadFpgaRegister(uint8_t reg, uint8_t* value) override;
     bool ReadFpgaWord16(uint16_t* value) override;
-    bool WriteAuxiliaryRegister(uint8_t reg, uint8_t value);
-    bool ReadAuxiliaryRegister(uint8_t reg, uint8_t* value);
     bool WriteEeprom(uint16_t address, uint8_t value);
     bool ReadEeprom(uint16_t address, uint8_t* value);
 
-    // ---- FX3 requests ----
-    bool WriteFx3Register(uint16_t address, uint32_t value);
-    bool ReadFx3Register(uint16_t address, uint16_t* value);
-    bool WriteWordPair(uint16_t first, uint16_t second);
-    bool ReadWord(uint16_t selector, uint16_t* value);
-    bool SetStreamSelect(uint8_t value);
-    bool GetStreamSelect(uint8_t* value);
     bool ReadReadyFlag(uint8_t* value);
-    bool SendEndpointCommand();
     bool StreamReset();
     // The arm request on the given handle, or on the data handle when none is given.
     bool ArmTransfer(DeviceHandle handle = kNoHandle);
     bool ReadDeviceInfo(uint8_t info[kInfoBlockSize]);
-    bool ReadFpgaInfo(uint8_t info[kInfoBlockSize]);
 
     // ---- requests on a synchronous handle of their own ----
     bool ResetParentPortSync();
     bool ResetPipeSync(uint8_t endpoint);
-    bool GetLinkSpeedSync(uint32_t* code);
 
     // ---- data handle, transfers, frames ----
     bool OpenDataHandle();
@@ -97,8 +85,6 @@ public:
     // A direct bulk transfer; a wait that runs out aborts the image pipe and ends the transfer.
     bool DirectBulkTransfer(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* bytes,
                             uint32_t wait_ms = kDefaultTransferWaitMs);
-    // The arm request, then a direct transfer; a wait that runs out cancels it without a pipe abort.
-    bool ArmedBulkTransfer(DeviceHandle handle, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* bytes);
     // Through the transfer buffer: the record and the data go out and come back together.
     bool BufferedTransfer(DeviceHandle handle, uint8_t* destination, uint32_t length, uint8_t endpoint,
                           uint32_t* returned);
@@ -108,8 +94,6 @@ public:
     bool ReadFrameHeader(FrameDescriptor* frame, uint32_t timeout_ms);
     // The payload the header announces, in 512 KiB pieces.
     bool ReadFrameData(FrameDescriptor* frame, uint32_t timeout_ms);
-    // The payload in one armed transfer from the alternate image endpoint.
-    bool ReadFrameFromAlternateEndpoint(FrameDescriptor* frame);
 
     DeviceHandle data_handle() const { return data_handle_.load(); }
     uint8_t* transfer_buffer() const { return transfer_buffer_.get(); }
