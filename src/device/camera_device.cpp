@@ -73,12 +73,14 @@ bool CameraDevice::Open(int number) {
     capture_.Stop(true);
     if (index < 0 || !controller_->SelectDevice(index)) return false;
     controls_.Bind(nullptr);
+    optional_.Bind(nullptr);
     capture_.Bind(controller_.get(), nullptr, device_info_);
     sensor_.reset();
     const usb::CameraModel* model = usb::FindCameraModel(product_id_);
     if (!model) return false;
     sensor_ = std::make_unique<sensor::Imx174Sensor>(controller_.get(), model->sensor_bus_address);
     controls_.Bind(sensor_.get());
+    optional_.Bind(sensor_.get());
     capture_.Bind(controller_.get(), sensor_.get(), device_info_);
     open_device_number_ = number;
     return StartCamera();
@@ -120,6 +122,7 @@ bool CameraDevice::StartCamera() {
 void CameraDevice::Close() {
     capture_.Stop(true);
     controls_.Bind(nullptr);
+    optional_.Bind(nullptr);
     capture_.Bind(nullptr, nullptr, nullptr);
     if (controller_) {
         controller_->CloseDataHandle();
@@ -131,7 +134,11 @@ void CameraDevice::Close() {
 
 bool CameraDevice::ReadDeviceInfo(uint8_t info[64]) { return controller_ && controller_->ReadDeviceInfo(info); }
 
-bool CameraDevice::GetSensorInfo(sensor::SensorInfo* info) { return sensor_ && info && sensor_->GetSensorInfo(info); }
+bool CameraDevice::GetSensorInfo(sensor::SensorInfo* info) {
+    if (!sensor_ || !info) return false;
+    *info = sensor_->info();
+    return true;
+}
 
 // ---- EEPROM and identification byte ----
 

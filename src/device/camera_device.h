@@ -1,12 +1,13 @@
 #pragma once
 // One camera as the session sees it: picks a camera from the device table, opens and starts it,
-// owns its controller, its sensor driver, the capture engine and the sensor controls, and offers
+// owns its controller, its sensor driver, the capture engine and the controls, and offers
 // the readout window, transfer depth, trigger mode, raw registers and the EEPROM.
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "device/capture_engine.h"
+#include "device/optional_controls.h"
 #include "device/sensor_controls.h"
 #include "platform/driver.h"
 #include "sensor/sensor.h"
@@ -75,6 +76,7 @@ public:
     CaptureEngine& capture() { return capture_; }
     const CaptureEngine& capture() const { return capture_; }
     SensorControls& controls() { return controls_; }
+    OptionalControls& optional() { return optional_; }
     usb::Fx3Controller* controller() const { return controller_.get(); }
     sensor::Sensor* sensor() const { return sensor_.get(); }
 
@@ -86,6 +88,7 @@ private:
     std::unique_ptr<sensor::Sensor> sensor_;
     CaptureEngine capture_;
     SensorControls controls_{capture_};
+    OptionalControls optional_;
     uint8_t device_info_[64] = {};
     int product_id_ = -1;
     int open_device_number_ = 0;

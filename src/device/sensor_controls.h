@@ -1,8 +1,7 @@
 #pragma once
-// The camera's exposure, gains, mirrors and optional controls, on the open camera's sensor.
-// Host threads and the automatic exposure control on the frame thread change them, so the
-// sensor's record is kept by one at a time. Without a sensor every setter fails and every getter
-// gives 0 (the colour-mode queries: supported).
+// The camera's exposure, gains and mirrors, on the open camera's sensor. Host threads and the
+// automatic exposure control on the frame thread change them, so the sensor's record is kept by
+// one at a time. Without a sensor every setter fails and every getter gives 0.
 #include <cstdint>
 #include <mutex>
 
@@ -26,6 +25,7 @@ public:
     int GetExposureTime();
     bool IsExposureTimeExSupported();
     bool SetExposureTimeEx(double seconds);
+    // The current seconds; false (with the value still filled) where the sensor has none.
     bool GetExposureTimeEx(double* seconds);
     bool GetExposureTimeExRange(double* min, double* max, double* default_value);
 
@@ -43,29 +43,10 @@ public:
     bool MirrorDefault(bool horizontal);
     bool IsMirrorSupported(bool horizontal);
 
-    // ---- optional controls ----
-    bool IsBlackLevelSupported();
-    bool SetBlackLevel(int32_t value);
-    int GetBlackLevel();
-    sensor::ControlRange BlackLevelRange();
-    bool IsShortExposureModeSupported();
-    bool GetShortExposureMode(int32_t* on);
-    bool SetShortExposureMode(bool on);
-    uint32_t GainMode();
-    bool SetGainMode(int32_t mode);
-    bool IsInternalCorrectionSupported();
-    bool IsPeltierSupported();
-    int GetPeltier();
-    bool SetPeltier(int32_t value);
-    bool IsTemperatureSupported();
-    bool GetTemperature(double* celsius);
-    bool SetSamplingRate(int32_t value);
-    // Whether the sensor feeds an output of this many bits per pixel.
-    bool SupportsColorMode(int bits);
-    // The sensor's part of setting capture up again.
-    void OnCaptureSetup();
-
 private:
+    // A copy of the sensor's record (all zero without a sensor), taken under the lock.
+    sensor::SensorInfo Record();
+
     CaptureEngine& capture_;
     sensor::Sensor* sensor_ = nullptr;
     std::recursive_mutex lock_;

@@ -224,19 +224,4 @@ bool Imx174Sensor::SetMirrorH(bool on) {
     return true;
 }
 
-bool Imx174Sensor::GetExposureTimeRange(ControlRange* lines) {
-    if (lines) *lines = {info_.exposure_lines_min, info_.exposure_lines_max, info_.exposure_lines_default};
-    return true;
-}
-
-bool Imx174Sensor::GetGlobalGainRange(ControlRange* steps) {
-    if (steps) *steps = {info_.gain_min, info_.gain_max, info_.gain_default};
-    return true;
-}
-
-bool Imx174Sensor::GetRealExposureTimeRange(ControlRange* units) {
-    if (units) *units = {info_.exposure_time_min, info_.exposure_time_max, info_.exposure_time_default};
-    return true;
-}
-
 }  // namespace kelvox::sensor

@@ -16,25 +16,16 @@ public:
     bool SetAcquisitionMode(int32_t) override { return true; }
     bool SetDataBits(bool sixteen) override;
     bool SetExposureTime(uint32_t lines) override;
-    bool GetExposureTime(int32_t* lines) override { return Report(lines, info_.exposure_lines_current, 1); }
-    bool GetExposureTimeRange(ControlRange* lines) override;
     bool SetGlobalGain(uint32_t steps) override;
-    bool GetGlobalGain(int32_t* steps) override { return Report(steps, info_.gain_current, 1); }
-    bool GetGlobalGainRange(ControlRange* steps) override;
     bool SetRealExposureTime(uint32_t units) override;
-    bool GetRealExposureTime(int32_t* v) override { return Report(v, info_.exposure_time_current, 1); }
-    bool GetRealExposureTimeRange(ControlRange* units) override;
     bool SetExposureTimeEx(double seconds) override;
     bool SetMirrorV(bool on) override;
-    bool GetMirrorV(int32_t* on) override { return Report(on, info_.mirror_v_current, 1); }
     bool SetMirrorH(bool on) override;
-    bool GetMirrorH(int32_t* on) override { return Report(on, info_.mirror_h_current, 1); }
     bool SetSamplingRate(int32_t) override { return true; }
     bool WriteSensorRegister(uint32_t reg, uint32_t value) override;
     bool ReadSensorRegister(uint32_t reg, uint32_t* value) override;
-    bool SupportsColorMode8() override { return true; }
-    bool SupportsColorMode16() override { return false; }  // the 16-bit output mode is not offered
-    bool SupportsColorMode24() override { return true; }
+    // The 16-bit output mode is not offered.
+    bool SupportsColorMode(int bits) override { return bits != 16; }
 
     // Writes only while the controller reports itself idle; about a second of retries.
     bool WriteSensorRegisterChecked(uint32_t reg, uint32_t value);

@@ -1,7 +1,5 @@
 #include "sensor/sensor.h"
 
-#include <cstring>
-
 #include "platform/clock.h"
 
 namespace kelvox::sensor {
@@ -10,24 +8,6 @@ Sensor::Sensor(usb::Controller* controller, uint8_t bus_address)
     : controller_(controller), bus_address_(bus_address) {}
 
 Sensor::~Sensor() = default;
-
-bool Sensor::GetSensorInfo(SensorInfo* out) const {
-    if (!out) return false;
-    std::memcpy(out, &info_, sizeof info_);
-    return true;
-}
-
-bool Sensor::GetExposureTimeExRange(double* min, double* max, double* default_value) const {
-    if (min) *min = info_.precise_min;
-    if (max) *max = info_.precise_max;
-    if (default_value) *default_value = info_.precise_default;
-    return info_.precise_supported != 0;
-}
-
-bool Sensor::GetBlackLevelRange(ControlRange* range) const {
-    if (range) *range = {info_.black_level_min, info_.black_level_max, info_.black_level_default};
-    return info_.black_level_supported != 0;
-}
 
 uint16_t Sensor::ReadControllerWord() {
     if (controller_word_ != 0 || !controller_) return controller_word_;

@@ -1,7 +1,9 @@
 #pragma once
 // The sensor driver interface: what the device layer asks of an image sensor. The defaults report
 // "not supported" (false, or a getter that fills nothing) so a driver overrides only what its
-// sensor has. A driver reaches the hardware only through the controller interface it is given.
+// sensor has. Current values, ranges and supported flags are read from the driver's information
+// record (info()), which every setter keeps up to date. A driver reaches the hardware only
+// through the controller interface it is given.
 #include <cstdint>
 
 #include "sensor/sensor_info.h"
@@ -36,37 +38,18 @@ public:
     virtual bool SetAcquisitionMode(int32_t /*mode*/) { return false; }
     virtual bool SetDataBits(bool /*sixteen*/) { return false; }
 
-    // ---- exposure (lines, units of 100 us, seconds) and gains ----
+    // ---- exposure (lines, units of 100 us, seconds), gains and mirrors ----
     virtual bool SetExposureTime(uint32_t /*lines*/) { return false; }
-    virtual bool GetExposureTime(int32_t* /*lines*/) { return false; }
-    virtual bool GetExposureTimeRange(ControlRange* /*lines*/) { return false; }
     virtual bool SetRealExposureTime(uint32_t /*units*/) { return false; }
-    virtual bool GetRealExposureTime(int32_t* /*units*/) { return false; }
-    virtual bool GetRealExposureTimeRange(ControlRange* /*units*/) { return false; }
-    // Seconds; the getters read the record and return its supported flag.
     virtual bool SetExposureTimeEx(double /*seconds*/) { return false; }
-    bool IsExposureTimeExSupported() const { return info_.precise_supported != 0; }
-    bool GetExposureTimeEx(double* seconds) const { return Report(seconds, info_.precise_current, info_.precise_supported); }
-    bool GetExposureTimeExRange(double* min, double* max, double* default_value) const;
     virtual bool SetGlobalGain(uint32_t /*steps*/) { return false; }
-    virtual bool GetGlobalGain(int32_t* /*steps*/) { return false; }
-    virtual bool GetGlobalGainRange(ControlRange* /*steps*/) { return false; }
     virtual bool SetColorGain(ColorChannel /*channel*/, int32_t /*value*/) { return false; }
     virtual bool GetColorGain(ColorChannel /*channel*/, int32_t* /*value*/) { return false; }
-    virtual bool GetColorGainRange(ControlRange* /*range*/) { return false; }
-
-    // ---- mirroring ----
     virtual bool SetMirrorV(bool /*on*/) { return false; }
-    virtual bool GetMirrorV(int32_t* /*on*/) { return false; }
     virtual bool SetMirrorH(bool /*on*/) { return false; }
-    virtual bool GetMirrorH(int32_t* /*on*/) { return false; }
 
     // ---- optional controls ----
-    // Black level: its range and current value come from the record.
-    bool IsBlackLevelSupported() const { return info_.black_level_supported != 0; }
     virtual bool SetBlackLevel(int32_t /*value*/) { return false; }
-    bool GetBlackLevel(int32_t* value) const { return Report(value, info_.black_level_current, info_.black_level_supported); }
-    bool GetBlackLevelRange(ControlRange* range) const;
     virtual bool IsShortExposureModeSupported() { return false; }
     virtual bool GetShortExposureMode(int32_t* /*on*/) { return false; }
     virtual bool SetShortExposureMode(bool /*on*/) { return false; }
@@ -82,10 +65,9 @@ public:
     virtual bool IsTemperatureSupported() { return false; }
     virtual bool GetTemperature(double* /*celsius*/) { return false; }
     virtual bool SetSamplingRate(int32_t /*value*/) { return false; }
-    // Output modes the sensor can feed: 8 also stands for 32 bits, 24 for 48 and 64.
-    virtual bool SupportsColorMode8() { return true; }
-    virtual bool SupportsColorMode16() { return true; }
-    virtual bool SupportsColorMode24() { return true; }
+    // Whether the sensor feeds an output of this many bits per pixel (8 and 32 go together, as
+    // do 24, 48 and 64).
+    virtual bool SupportsColorMode(int /*bits*/) { return true; }
 
     // ---- raw registers ----
     virtual bool WriteSensorRegister(uint32_t /*reg*/, uint32_t /*value*/) { return false; }
@@ -93,14 +75,12 @@ public:
 
     // ---- capture notifications ----
     virtual void OnCaptureSetup() {}
-    virtual void OnCaptureReset() {}
     // True when the driver starts capture itself; otherwise OnCaptureStarted follows the start.
     virtual bool IsCaptureStartHandled() { return false; }
     virtual void OnCaptureStarted() {}
     virtual void OnCaptureStopped(bool /*abort*/) {}
 
     // ---- routines every driver shares ----
-    bool GetSensorInfo(SensorInfo* out) const;
     // The controller's 16-bit word (registers 0x11:0x10), cached once read.
     uint16_t ReadControllerWord();
     // Lets the FPGA's receiver start over (register 0x6C pulsed 1, 0).
@@ -113,12 +93,6 @@ public:
     uint8_t bus_address() const { return bus_address_; }
 
 protected:
-    template <class T, class V>
-    static bool Report(T* out, V value, int32_t supported) {
-        if (out) *out = static_cast<T>(value);
-        return supported != 0;
-    }
-
     SensorInfo info_{};
     usb::Controller* controller_;
     uint8_t bus_address_;

@@ -83,9 +83,9 @@ double AnalogControls::GetTemperatureEx(int* ok) {
     int read = 0;
     if (!s_.device_) {
         s_.RecordError(KELVOX_ERR_NOT_READY);
-    } else if (!s_.device_->controls().IsTemperatureSupported()) {
+    } else if (!s_.device_->optional().IsTemperatureSupported()) {
         s_.RecordError(KELVOX_ERR_UNSUPPORTED);
-    } else if (s_.device_->controls().GetTemperature(&celsius)) {
+    } else if (s_.device_->optional().GetTemperature(&celsius)) {
         read = 1;
         s_.RecordError(KELVOX_SUCCESS);
     } else {
@@ -143,7 +143,7 @@ int AnalogControls::GetAutoIris(int* ok) {
 
 int AnalogControls::SetInternalCorrection(int value) {
     if (!s_.NeedDevice()) return 0;
-    if (!s_.device_->controls().IsInternalCorrectionSupported()) {
+    if (!s_.device_->optional().IsInternalCorrectionSupported()) {
         s_.NotifyError(KELVOX_ERR_UNSUPPORTED);
         return 0;
     }
@@ -154,7 +154,7 @@ int AnalogControls::SetInternalCorrection(int value) {
 
 int AnalogControls::GetInternalCorrection(int* ok) {
     if (!s_.NeedDevice()) return 0;
-    if (!s_.device_->controls().IsInternalCorrectionSupported()) {
+    if (!s_.device_->optional().IsInternalCorrectionSupported()) {
         s_.NotifyError(KELVOX_ERR_UNSUPPORTED);
         return 0;
     }

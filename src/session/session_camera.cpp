@@ -29,13 +29,13 @@ void Session::ApplyCameraSettings() {
     ApplyGainsAndExposure();
     d.controls().SetMirror(false, settings_.mirror_v);
     d.controls().SetMirror(true, settings_.mirror_h);
-    if (d.controls().IsBlackLevelSupported()) d.controls().SetBlackLevel(settings_.black_level);
-    if (d.controls().IsPeltierSupported()) {
-        d.controls().SetPeltier(1);
+    if (d.optional().IsBlackLevelSupported()) d.optional().SetBlackLevel(settings_.black_level);
+    if (d.optional().IsPeltierSupported()) {
+        d.optional().SetPeltier(1);
         settings_.peltier = 1;
     }
-    if (d.controls().IsShortExposureModeSupported()) {
-        d.controls().SetShortExposureMode(0);
+    if (d.optional().IsShortExposureModeSupported()) {
+        d.optional().SetShortExposureMode(0);
         settings_.short_exposure_mode = 0;
     }
     // The gain mode (control E) would go last; this sensor has no control E (it reports 0xFFFFFFFF).

@@ -82,8 +82,8 @@ void Session::ApplyCaptureSettings() {
     ApplyGainsAndExposure();
     settings_.real_exposure_us = settings_.exposure * 100;
     // The gain mode is set only where the sensor reports one; this one does not.
-    if (d.controls().IsBlackLevelSupported()) d.controls().SetBlackLevel(settings_.black_level);
-    d.controls().OnCaptureSetup();
+    if (d.optional().IsBlackLevelSupported()) d.optional().SetBlackLevel(settings_.black_level);
+    d.optional().OnCaptureSetup();
 }
 
 // ---- the capture states ----

@@ -120,26 +120,26 @@ int Session::SetFilterValue(int id, int value) {
         }
 
         case KELVOX_FILTER_PELTIER:
-            if (d.controls().IsPeltierSupported()) return d.controls().SetPeltier(value);
+            if (d.optional().IsPeltierSupported()) return d.optional().SetPeltier(value);
             RecordError(KELVOX_ERR_UNSUPPORTED);
             return 0;
         case KELVOX_FILTER_DOT: return hold(&dot_filter_, 0, 1);
         case KELVOX_FILTER_MASK: return hold(&mask_filter_, 0, 1);
         case KELVOX_FILTER_GAIN_MODE:
             // The device's control-E setter; the stored gain mode stays what the settings say.
-            return d.controls().SetGainMode(value) ? 1 : 0;
+            return d.optional().SetGainMode(value) ? 1 : 0;
         case KELVOX_FILTER_CONTROL_D:
-            if (!d.controls().IsShortExposureModeSupported()) {
+            if (!d.optional().IsShortExposureModeSupported()) {
                 RecordError(KELVOX_ERR_UNSUPPORTED);
                 return 0;
             }
-            return DeviceIo(d.controls().SetShortExposureMode(value > 0 ? 1 : 0)) ? 1 : 0;
+            return DeviceIo(d.optional().SetShortExposureMode(value > 0 ? 1 : 0)) ? 1 : 0;
         case KELVOX_FILTER_BLACK_LEVEL:
-            if (!d.controls().IsBlackLevelSupported()) {
+            if (!d.optional().IsBlackLevelSupported()) {
                 RecordError(KELVOX_ERR_UNSUPPORTED);
                 return 0;
             }
-            if (!DeviceIo(d.controls().SetBlackLevel(value))) return 0;
+            if (!DeviceIo(d.optional().SetBlackLevel(value))) return 0;
             {
                 std::lock_guard<std::mutex> lock(frame_lock_);
                 settings_.black_level = value;
@@ -181,7 +181,7 @@ int Session::GetFilterValue(int id, int* ok) {
         case KELVOX_FILTER_EXPOSURE: return d.controls().GetRealExposureTime();
 
         case KELVOX_FILTER_PELTIER:
-            if (d.controls().IsPeltierSupported()) return d.controls().GetPeltier();
+            if (d.optional().IsPeltierSupported()) return d.optional().GetPeltier();
             RecordError(KELVOX_ERR_UNSUPPORTED);
             return -1;
         case KELVOX_FILTER_TEMPERATURE:  // read through Kelvox_GetTemperatureEx instead
@@ -196,23 +196,23 @@ int Session::GetFilterValue(int id, int* ok) {
             std::lock_guard<std::mutex> lock(frame_lock_);
             return mask_filter_;
         }
-        case KELVOX_FILTER_GAIN_MODE: return static_cast<int>(d.controls().GainMode());
+        case KELVOX_FILTER_GAIN_MODE: return static_cast<int>(d.optional().GainMode());
         case KELVOX_FILTER_CONTROL_D: {
-            if (!d.controls().IsShortExposureModeSupported()) {
+            if (!d.optional().IsShortExposureModeSupported()) {
                 RecordError(KELVOX_ERR_UNSUPPORTED);
                 return 0;
             }
             int32_t on = 0;
-            if (!DeviceIo(d.controls().GetShortExposureMode(&on))) return 0;
+            if (!DeviceIo(d.optional().GetShortExposureMode(&on))) return 0;
             RecordError(KELVOX_SUCCESS);
             return on != 0 ? 1 : 0;
         }
         case KELVOX_FILTER_BLACK_LEVEL: {
-            if (!d.controls().IsBlackLevelSupported()) {
+            if (!d.optional().IsBlackLevelSupported()) {
                 RecordError(KELVOX_ERR_UNSUPPORTED);
                 return 0;
             }
-            const int level = d.controls().GetBlackLevel();
+            const int level = d.optional().GetBlackLevel();
             {
                 std::lock_guard<std::mutex> lock(frame_lock_);
                 settings_.black_level = level;

@@ -49,11 +49,11 @@ int Session::GetCaptureWindowEx(int* total_width, int* x, int* width, int* total
 
 int Session::SetColorMode(int bits) {
     if (device_) {
-        if (!device_->controls().SupportsColorMode(8) && (bits == 8 || bits == 32)) {
+        if (!device_->optional().SupportsColorMode(8) && (bits == 8 || bits == 32)) {
             RecordError(KELVOX_ERR_PARAM);
             return 0;
         }
-        if (!device_->controls().SupportsColorMode(24) && (bits == 24 || bits == 32 || bits == 48 || bits == 64)) {
+        if (!device_->optional().SupportsColorMode(24) && (bits == 24 || bits == 32 || bits == 48 || bits == 64)) {
             RecordError(KELVOX_ERR_PARAM);
             return 0;
         }
@@ -85,7 +85,7 @@ int Session::SetSamplingRate(int rate) {
     if (!device_) return 0;
     // The sensor takes no rate of its host's choosing: it is asked to keep its own.
     (void)rate;
-    return device_->controls().SetSamplingRate(0) ? 1 : 0;
+    return device_->optional().SetSamplingRate(0) ? 1 : 0;
 }
 
 }  // namespace kelvox

@@ -15,9 +15,9 @@ namespace kelvox {
 settings::FormatCapabilities Session::FormatCapabilities() const {
     settings::FormatCapabilities caps;
     if (device_) {
-        caps.mono8 = device_->controls().SupportsColorMode(8) != 0;
-        caps.mono16 = device_->controls().SupportsColorMode(16) != 0;
-        caps.colour24 = device_->controls().SupportsColorMode(24) != 0;
+        caps.mono8 = device_->optional().SupportsColorMode(8) != 0;
+        caps.mono16 = device_->optional().SupportsColorMode(16) != 0;
+        caps.colour24 = device_->optional().SupportsColorMode(24) != 0;
     }
     return caps;
 }
@@ -48,7 +48,7 @@ void Session::LoadDialogSettings(int camera) {
         defaults.exposure = d.controls().RealExposureTimeRange().default_value;
         defaults.mirror_v = d.controls().MirrorDefault(false);
         defaults.mirror_h = d.controls().MirrorDefault(true);
-        defaults.black_level = d.controls().BlackLevelRange().default_value;
+        defaults.black_level = d.optional().BlackLevelRange().default_value;
         defaults.has_exposure_seconds =
             d.controls().IsExposureTimeExSupported() &&
             d.controls().GetExposureTimeExRange(nullptr, nullptr, &defaults.exposure_seconds);

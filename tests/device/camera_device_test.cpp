@@ -88,8 +88,8 @@ TEST_F(OpenDevice, StartsTheSensorAndReadsTheDevice) {
     unsigned v = 0;
     ASSERT_EQ(KelvoxSim_PeekRegister(id_, 0x48, 0x0458, &v), 1);
     EXPECT_EQ(v, 60u);
-    EXPECT_EQ(device_.controls().SupportsColorMode(16), 0);
-    EXPECT_EQ(device_.controls().GainMode(), 0xFFFFFFFFu);
+    EXPECT_EQ(device_.optional().SupportsColorMode(16), 0);
+    EXPECT_EQ(device_.optional().GainMode(), 0xFFFFFFFFu);
 }
 
 TEST_F(OpenDevice, EepromBytesAndIdentification) {
@@ -111,5 +111,5 @@ TEST_F(OpenDevice, CloseLeavesNothingBehind) {
     EXPECT_EQ(device_.Open(0), 0);  // the controller must be created again first
     kelvox::sensor::SensorInfo info{};
     EXPECT_FALSE(device_.GetSensorInfo(&info));
-    EXPECT_EQ(device_.controls().SupportsColorMode(16), 1);  // no sensor: every mode is offered
+    EXPECT_EQ(device_.optional().SupportsColorMode(16), 1);  // no sensor: every mode is offered
 }

@@ -239,9 +239,9 @@ TEST_F(FilterValues, UnknownIdentifiersAndChannelsAreRefused) {
 // hooks answer 0 and 0xFFFFFFFF.
 TEST_F(FilterValues, OptionalControlsThisCameraLacks) {
     auto* device = Session().device();
-    ASSERT_EQ(device->controls().IsPeltierSupported(), 0);
-    ASSERT_EQ(device->controls().IsShortExposureModeSupported(), 0);
-    ASSERT_EQ(device->controls().IsBlackLevelSupported(), 0);
+    ASSERT_EQ(device->optional().IsPeltierSupported(), 0);
+    ASSERT_EQ(device->optional().IsShortExposureModeSupported(), 0);
+    ASSERT_EQ(device->optional().IsBlackLevelSupported(), 0);
 
     int ok = 7;
     EXPECT_EQ(Kelvox_GetTemperature(handle_, &ok), -1);
