@@ -30,7 +30,7 @@ ALLOWED = {
 # Single headers a layer may include from a layer it otherwise must not use.
 ALLOWED_HEADERS = {
     # The interface sensor drivers talk through; Fx3Controller implements it.
-    "sensor": {"usb/controller.h"},
+    "sensor": {"usb/controller.h", "usb/fx3_protocol.h"},
     # The filter values the frame pipeline reads and, where it measures, writes back.
     "imaging": {"settings/records.h"},
     # The simulator speaks bytes: the driver seam, the wire protocol, its own control API, and

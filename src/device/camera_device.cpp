@@ -5,12 +5,9 @@
 #include "sensor/imx174_sensor.h"
 #include "usb/device_table.h"
 #include "usb/model_table.h"
+#include "usb/fx3_protocol.h"
 
 namespace kelvox::device {
-
-namespace {
-constexpr uint16_t kSromIdAddress = 0x1080;
-}
 
 CameraDevice::CameraDevice() = default;
 
@@ -94,8 +91,8 @@ bool CameraDevice::StartCamera() {
     if (!sensor_) return false;
     uint8_t info[64] = {};
     const bool read = controller_->ReadDeviceInfo(info);
-    const unsigned firmware = info[24] | info[25] << 8;
-    const int flag = info[52];
+    const unsigned firmware = usb::GetLe16(info + usb::kInfoFirmwareVersion);
+    const int flag = info[usb::kInfoReadyFlagMode];
     if (read && flag == 1 && firmware > 0x1100) {
         // The controller may still be booting: poll its ready flag, and every 25 s let the sensor
         // pulse its reset.
@@ -150,8 +147,8 @@ bool CameraDevice::ReadEeprom(uint16_t address, uint8_t* value) {
     return controller_ && controller_->ReadEeprom(address, value);
 }
 
-bool CameraDevice::WriteSromId(uint8_t value) { return WriteEeprom(kSromIdAddress, value); }
+bool CameraDevice::WriteSromId(uint8_t value) { return WriteEeprom(usb::kEepromSromId, value); }
 
-bool CameraDevice::ReadSromId(uint8_t* value) { return ReadEeprom(kSromIdAddress, value); }
+bool CameraDevice::ReadSromId(uint8_t* value) { return ReadEeprom(usb::kEepromSromId, value); }
 
 }  // namespace kelvox::device

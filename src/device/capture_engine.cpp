@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/thread_priority.h"
 #include "usb/transfer_record.h"
+#include "usb/fx3_protocol.h"
 
 namespace kelvox::device {
 
@@ -132,10 +133,11 @@ bool CaptureEngine::Prepare() {
     ++prepare_count_;
 
     if (controller_) {
-        controller_->WriteFpgaRegister(0x44, static_cast<uint8_t>(width & 0xFF));
-        controller_->WriteFpgaRegister(0x45, static_cast<uint8_t>(width >> 8));
-        controller_->WriteFpgaRegister(0x40, static_cast<uint8_t>(height & 0xFF));
-        controller_->WriteFpgaRegister(0x41, static_cast<uint8_t>(height >> 8));
+        controller_->WriteFpgaRegister(usb::kFpgaWidthLow, static_cast<uint8_t>(width & 0xFF));
+        controller_->WriteFpgaRegister(usb::kFpgaWidthHigh, static_cast<uint8_t>(width >> 8));
+        controller_->WriteFpgaRegister(usb::kFpgaHeightLow, static_cast<uint8_t>(height & 0xFF));
+        controller_->WriteFpgaRegister(usb::kFpgaHeightHigh, static_cast<uint8_t>(height >> 8));
+        // Capture settings the FPGA expects at every geometry change.
         controller_->WriteFpgaRegister(0x48, 11);
         controller_->WriteFpgaRegister(0x49, 0);
         controller_->WriteFpgaRegister(0x4C, 0);
@@ -230,7 +232,8 @@ void CaptureEngine::Stop(bool abort) {
 
 void CaptureEngine::ResetStream() {
     if (!controller_) return;
-    if (device_info_ && (device_info_[24] | device_info_[25] << 8) > 0x10FF) controller_->ResetPipeSync(0x81);
+    if (device_info_ && usb::GetLe16(device_info_ + usb::kInfoFirmwareVersion) > 0x10FF)
+        controller_->ResetPipeSync(usb::kImageEndpoint);
     controller_->StreamReset();
 }
 
@@ -255,7 +258,7 @@ void CaptureEngine::CaptureLoop() {
             if (trigger_mode_.load() == 1) {
                 // Wait for the FPGA's trigger count to move before asking for a frame.
                 uint8_t count = 0;
-                const bool read = controller_->ReadFpgaRegister(0x08, &count);
+                const bool read = controller_->ReadFpgaRegister(usb::kFpgaTriggerCount, &count);
                 if (!read || count == last_trigger_count_.load()) {  // a failed read must not spin either
                     platform::SleepMs(1);
                     continue;
@@ -266,10 +269,10 @@ void CaptureEngine::CaptureLoop() {
             const int w = write_index_.load();
             uint32_t words[4] = {};
             if (ok) {
-                words[0] = usb::GetLe32(frame.header + 28);
-                words[1] = usb::GetLe32(frame.header + 32);
-                words[2] = usb::GetLe32(frame.header + 40);
-                words[3] = usb::GetLe32(frame.header + 44);
+                words[0] = usb::GetLe32(frame.header + usb::kHeaderFrameNumber);
+                words[1] = usb::GetLe32(frame.header + usb::kHeaderTriggerCount);
+                words[2] = usb::GetLe32(frame.header + usb::kHeaderExposureLines);
+                words[3] = usb::GetLe32(frame.header + usb::kHeaderFrameLength);
                 if (capture_mode_.load() == 3) {
                     last_trigger_count_ = words[1];
                     std::lock_guard<std::mutex> lock(ring_[w].mutex);
@@ -313,7 +316,7 @@ void CaptureEngine::CaptureLoop() {
                 frame_event_.Set();
                 break;
             }
-            controller_->ResetPipeSync(0x81);
+            controller_->ResetPipeSync(usb::kImageEndpoint);
             if (sensor_) sensor_->PulseReceiverRestart();
             controller_->OpenDataHandle();
         }
@@ -337,8 +340,9 @@ bool CaptureEngine::CaptureOnce() {
             if (controller_->ReadFrameHeader(&frame, 3000) && controller_->ReadFrameData(&frame, 3000)) {
                 Slot& slot = ring_[0];
                 std::lock_guard<std::mutex> lock(slot.mutex);
-                std::memcpy(slot.pixels.data(), transfer_buffer_.data(), std::min<size_t>(frame_size_, slot.pixels.size()));
-                slot.values.trigger_count = usb::GetLe32(frame.header + 32);
+                std::memcpy(slot.pixels.data(), transfer_buffer_.data(),
+                            std::min<size_t>(frame_size_, slot.pixels.size()));
+                slot.values.trigger_count = usb::GetLe32(frame.header + usb::kHeaderTriggerCount);
                 break;
             }
             if (platform::TickCount() - start >= 10000 || failures >= 10) {
@@ -356,7 +360,7 @@ bool CaptureEngine::CaptureOnce() {
 
 bool CaptureEngine::LatchTriggerCount() {
     uint8_t count = 0;
-    if (!controller_ || !controller_->ReadFpgaRegister(0x08, &count)) return false;
+    if (!controller_ || !controller_->ReadFpgaRegister(usb::kFpgaTriggerCount, &count)) return false;
     last_trigger_count_ = count;
     return true;
 }

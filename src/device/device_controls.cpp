@@ -2,16 +2,9 @@
 // which also mark the capture engine's geometry and set the FPGA registers of the capture path.
 #include "device/camera_device.h"
 #include "platform/clock.h"
+#include "usb/fx3_protocol.h"
 
 namespace kelvox::device {
-
-namespace {
-
-constexpr uint8_t kRegStatus = 0x02;
-constexpr uint8_t kRegTriggerEnable = 0x30;
-constexpr uint8_t kRegDepth = 0x3C;
-
-}  // namespace
 
 // ---- readout window, depth, trigger ----
 
@@ -43,7 +36,7 @@ bool CameraDevice::GetCaptureWindow(int* x, int* y, int* width, int* height, int
 bool CameraDevice::SetTransferDepth(int mode) {
     if (!sensor_ || !controller_) return false;
     sensor_->SetDataBits(mode != 0);
-    if (!controller_->WriteFpgaRegister(kRegDepth, mode == 1 ? 2 : 1)) return false;
+    if (!controller_->WriteFpgaRegister(usb::kFpgaDepth, mode == 1 ? usb::kDepth16Bit : usb::kDepth8Bit)) return false;
     if (mode == capture_.transfer_depth()) return true;
     capture_.set_transfer_depth(mode);
     return capture_.Prepare();
@@ -55,8 +48,8 @@ bool CameraDevice::SetTriggerMode(uint32_t mode, bool force) {
     capture_.Stop(false);
     capture_.OpenFrameEvent();
     sensor_->SetAcquisitionMode(1);
-    controller_->WriteFpgaRegister(kRegTriggerEnable, 0);
-    if (mode != 0) controller_->WriteFpgaRegister(kRegTriggerEnable, 1);
+    controller_->WriteFpgaRegister(usb::kFpgaTriggerEnable, 0);
+    if (mode != 0) controller_->WriteFpgaRegister(usb::kFpgaTriggerEnable, 1);
     else sensor_->SetAcquisitionMode(0);
     capture_.set_trigger_mode(mode);
     return true;
@@ -88,8 +81,8 @@ bool CameraDevice::WaitFpgaIdle(uint32_t ms) {
     const uint32_t start = platform::MultimediaTime();
     while (platform::MultimediaTime() - start < ms) {
         uint8_t status = 0;
-        if (!controller_->ReadFpgaRegister(kRegStatus, &status)) return false;
-        if (!(status & 0x02)) return true;
+        if (!controller_->ReadFpgaRegister(usb::kFpgaStatus, &status)) return false;
+        if (!(status & usb::kFpgaStatusBusy)) return true;
         platform::SleepMs(1);
     }
     return false;

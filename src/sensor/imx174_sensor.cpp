@@ -1,6 +1,7 @@
 #include "sensor/imx174_sensor.h"
 
 #include "platform/clock.h"
+#include "usb/fx3_protocol.h"
 
 namespace kelvox::sensor {
 
@@ -84,7 +85,8 @@ bool Imx174Sensor::WriteSensorRegisterChecked(uint32_t reg, uint32_t value) {
     if (!controller_) return false;
     for (int attempt = 0; attempt < 100; ++attempt) {
         uint8_t status = 0xFF;
-        if (controller_->ReadFpgaRegister(2, &status) && status == 0 && WriteSensorRegister(reg, value)) return true;
+        if (controller_->ReadFpgaRegister(usb::kFpgaStatus, &status) && status == 0 && WriteSensorRegister(reg, value))
+            return true;
         if (attempt + 1 < 100) {
             platform::TimerResolution fine;
             platform::SleepMs(10);

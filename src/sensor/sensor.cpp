@@ -1,8 +1,14 @@
 #include "sensor/sensor.h"
 
 #include "platform/clock.h"
+#include "usb/fx3_protocol.h"
 
 namespace kelvox::sensor {
+
+namespace {
+// Where two other sensor variants restart their receiver.
+constexpr uint8_t kOtherReceiverRestart = 150;
+}  // namespace
 
 Sensor::Sensor(usb::Controller* controller, uint8_t bus_address)
     : controller_(controller), bus_address_(bus_address) {}
@@ -25,7 +31,8 @@ uint16_t Sensor::ReadControllerWord() {
 bool Sensor::PulseReceiverRestart() {
     if (!controller_) return false;
     platform::TimerResolution fine;
-    const uint8_t reg = (variant_code_ == 103 || variant_code_ == 115) ? 150 : 108;
+    const uint8_t reg =
+        (variant_code_ == 103 || variant_code_ == 115) ? kOtherReceiverRestart : usb::kFpgaReceiverRestart;
     controller_->WriteFpgaRegister(reg, 1);
     platform::SleepMs(1);
     controller_->WriteFpgaRegister(reg, 0);
@@ -37,12 +44,12 @@ void Sensor::PulseControllerReset() {
     if (!controller_) return;
     platform::TimerResolution fine;
     uint8_t value = 0;
-    controller_->ReadFpgaRegister(130, &value);
-    controller_->WriteFpgaRegister(130, value & ~1u);
+    controller_->ReadFpgaRegister(usb::kFpgaReset, &value);
+    controller_->WriteFpgaRegister(usb::kFpgaReset, value & ~1u);
     platform::SleepMs(50);
-    controller_->WriteFpgaRegister(130, value | 1u);
+    controller_->WriteFpgaRegister(usb::kFpgaReset, value | 1u);
     platform::SleepMs(50);
-    controller_->WriteFpgaRegister(130, value & ~1u);
+    controller_->WriteFpgaRegister(usb::kFpgaReset, value & ~1u);
 }
 
 }  // namespace kelvox::sensor

@@ -48,7 +48,8 @@ double AnalogControls::GetExposureTimeEx(int* ok) {
 int AnalogControls::SetRealExposureTime(int microseconds) {
     if (!s_.NeedDevice()) return 0;
     const auto units = static_cast<int>(microseconds / 100.0);
-    if (s_.device_->controls().RealExposureTimeRange().min <= units && s_.device_->controls().RealExposureTimeRange().max >= units) {
+    const sensor::ControlRange range = s_.device_->controls().RealExposureTimeRange();
+    if (range.min <= units && range.max >= units) {
         {
             std::lock_guard<std::mutex> lock(s_.frame_lock_);
             s_.settings_.exposure = units;

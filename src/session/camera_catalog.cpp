@@ -101,7 +101,8 @@ int CameraCatalog::GetCameraInfo(KELVOX_CAMERA_INFO* info) {
     info->exposure_min = s_.device_->controls().RealExposureTimeRange().min;
     info->exposure_max = s_.device_->controls().RealExposureTimeRange().max;
     if (info->size >= 56) {
-        s_.device_->controls().GetExposureTimeExRange(&info->exposure_seconds_min, &info->exposure_seconds_max, nullptr);
+        s_.device_->controls().GetExposureTimeExRange(&info->exposure_seconds_min, &info->exposure_seconds_max,
+                                                      nullptr);
     }
     return 1;
 }

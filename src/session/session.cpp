@@ -30,7 +30,8 @@ int Session::Initialize(platform::WindowHandle notify_window) {
     }
     notify_window_.store(notify_window);
     filters_ = FilterSettings::Defaults();  // until stored settings are read below
-    if (notify_window && !platform::RegisterDeviceInterfaceNotification(notify_window, device::CameraDevice::InterfaceClass()))
+    if (notify_window &&
+        !platform::RegisterDeviceInterfaceNotification(notify_window, device::CameraDevice::InterfaceClass()))
         return 0;
     for (auto& p : pictures_)
         if (!p || !device_) {

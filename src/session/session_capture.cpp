@@ -297,7 +297,8 @@ int Session::SnapShot(void* buffer, int size, int row_order) {
         RecordError(code);
         return 0;
     };
-    if (!device_->capture().Start(1) || device_->capture().WaitFrame(static_cast<uint32_t>(snapshot_timeout_)) != device::FrameWait::Ready)
+    if (!device_->capture().Start(1) ||
+        device_->capture().WaitFrame(static_cast<uint32_t>(snapshot_timeout_)) != device::FrameWait::Ready)
         return fail(KELVOX_ERR_FRAME);
     if (!FetchFrame(*pictures_[RawPictureOf(prepared_mode_)])) {
         PostFrameFailure(KELVOX_ERR_FRAME);

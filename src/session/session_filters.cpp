@@ -47,21 +47,21 @@ int* HeldSetting(FilterSettings& f, int id, Range* range) {
 int Session::SetFilterValue(int id, int value) {
     if (!NeedDevice()) return 0;
     Device& d = *device_;
-    auto within = [&](int low, int high) {
-        if (value >= low && value <= high) return true;
+    auto within = [&](const sensor::ControlRange& range) {
+        if (value >= range.min && value <= range.max) return true;
         RecordError(KELVOX_ERR_PARAM);
         return false;
     };
     // Written under the frame lock, so a frame in processing sees the old value or the new one,
     // never half of a packed update; the device is only called after the lock is released.
     auto hold = [&](int* field, int low, int high) {
-        if (!within(low, high)) return 0;
+        if (!within({low, high, 0})) return 0;
         std::lock_guard<std::mutex> lock(frame_lock_);
         *field = value;
         return 1;
     };
     auto colour_gain = [&](int CameraSettings::*cached, sensor::ColorChannel channel) {
-        if (!within(d.controls().ColorGainRange().min, d.controls().ColorGainRange().max)) return 0;
+        if (!within(d.controls().ColorGainRange())) return 0;
         {
             std::lock_guard<std::mutex> lock(frame_lock_);
             settings_.*cached = value;
@@ -88,7 +88,7 @@ int Session::SetFilterValue(int id, int value) {
         case KELVOX_FILTER_GRAY_CALIBRATE: return hold(&filters_.gray_calibration, 0, 1);
 
         case KELVOX_FILTER_GLOBAL_GAIN:
-            if (!within(d.controls().GlobalGainRange().min, d.controls().GlobalGainRange().max)) return 0;
+            if (!within(d.controls().GlobalGainRange())) return 0;
             {
                 // The colour gains follow, so the next open or prepare step re-applies one gain.
                 std::lock_guard<std::mutex> lock(frame_lock_);
@@ -104,7 +104,7 @@ int Session::SetFilterValue(int id, int value) {
             return colour_gain(&CameraSettings::gain_green2, sensor::ColorChannel::Green2);
         case KELVOX_FILTER_COLOR_GAIN_BLUE: return colour_gain(&CameraSettings::gain_blue, sensor::ColorChannel::Blue);
         case KELVOX_FILTER_EXPOSURE: {
-            if (!within(d.controls().RealExposureTimeRange().min, d.controls().RealExposureTimeRange().max)) return 0;
+            if (!within(d.controls().RealExposureTimeRange())) return 0;
             {
                 std::lock_guard<std::mutex> lock(frame_lock_);
                 settings_.exposure = value;
