@@ -54,7 +54,8 @@ cmd_demo() {
     build win-sim --target kelvox_demo
     wine_up
     trap wine_down EXIT
-    xvfb-run -a scripts/wine-run.sh build/win-sim/bin/kelvox_demo.exe
+    # A 24-bit screen large enough for the preview window's 1920 x 1200 client area.
+    xvfb-run -a -s "-screen 0 2560x1600x24" scripts/wine-run.sh build/win-sim/bin/kelvox_demo.exe
 }
 
 cmd_test() {
@@ -77,7 +78,8 @@ cmd_test() {
     build win-sim
     wine_up
     trap wine_down EXIT
-    xvfb-run -a ctest --preset win-sim
+    # Windows are drawn and read back: a 24-bit screen (xvfb-run's default is 8-bit).
+    xvfb-run -a -s "-screen 0 1920x1200x24" ctest --preset win-sim
     wine_down
     trap - EXIT
     printf '\n== all suites passed in %d s ==\n' $((SECONDS - started))

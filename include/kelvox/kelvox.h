@@ -150,8 +150,20 @@ KELVOX_API int Kelvox_SetSamplingRate(int handle, int rate);
 KELVOX_API int Kelvox_Capture(int handle);
 KELVOX_API int Kelvox_StartPreview(int handle);
 KELVOX_API int Kelvox_CallBackPreview(int handle, KELVOX_HWND callback_window, void *buffer, int size, int row_order);
+/* Live preview drawn into the preview window, without frame messages or a host buffer. */
+KELVOX_API int Kelvox_Preview(int handle);
 KELVOX_API int Kelvox_StopPreview(int handle);
+/* Stops any capture and closes the preview window; always 1. */
 KELVOX_API int Kelvox_Close(int handle);
+/* Where Kelvox_Preview and Kelvox_CallBackPreview put the preview window: a child of `parent` at
+   (x, y, width, height) of its client area (title "ActiveMovie Window", control id 6540), or, with
+   no parent and any value non-zero, a top-level window "Active Window" whose client area is the
+   image size, centred on the screen (default 0, 0, 1920, 1200). With no parent and all four 0 no
+   window is made. A window that cannot be made fails the start with KELVOX_ERR_WINDOW; so does
+   every placement on a system without windows (the native Linux build), where the default is no
+   window. Frames are drawn as they are delivered, scaled to the client area when it is not the
+   image size. 1, or 0 with KELVOX_ERR_NOT_READY without a camera object. */
+KELVOX_API int Kelvox_SetPreviewWindow(int handle, KELVOX_HWND parent, int x, int y, int width, int height);
 KELVOX_API int Kelvox_SnapShot(int handle, void *buffer, int size, int row_order);
 KELVOX_API int Kelvox_GetImage(int handle, void *buffer, int size, int row_order);
 

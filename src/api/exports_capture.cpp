@@ -16,6 +16,14 @@ KELVOX_API int Kelvox_CallBackPreview(int handle, KELVOX_HWND window, void* buff
     return CallFrame(handle, 0, [&](Session& s) { return s.CallBackPreview(window, buffer, size, row_order); });
 }
 
+KELVOX_API int Kelvox_Preview(int handle) {
+    return CallFrame(handle, 0, [](Session& s) { return s.Preview(); });
+}
+
+KELVOX_API int Kelvox_SetPreviewWindow(int handle, KELVOX_HWND parent, int x, int y, int width, int height) {
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetPreviewWindow(parent, x, y, width, height); });
+}
+
 KELVOX_API int Kelvox_StopPreview(int handle) {
     return CallFrame(handle, 0, [](Session& s) { return s.StopPreview(); });
 }

@@ -7,7 +7,10 @@
 
 namespace kelvox {
 
-Session::Session() : rate_time_base_(platform::MultimediaTime()) {}
+Session::Session() : rate_time_base_(platform::MultimediaTime()) {
+    // By default a top-level window shows the preview; without a window system there is none.
+    if (ui::kHasWindowSystem) placement_ = ui::PreviewPlacement{nullptr, 0, 0, kSensorWidth, kSensorHeight};
+}
 
 // Teardown: keep the camera's settings, close the camera and let everything go.
 Session::~Session() {

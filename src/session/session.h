@@ -16,6 +16,7 @@
 #include "imaging/colour.h"
 #include "imaging/dib_image.h"
 #include "imaging/frame_pipeline.h"
+#include "imaging/nearest_scaler.h"
 #include "kelvox/kelvox.h"
 #include "platform/event.h"
 #include "platform/window_message.h"
@@ -25,6 +26,7 @@
 #include "session/register_access.h"
 #include "settings/camera_store.h"
 #include "settings/records.h"
+#include "ui/preview_window.h"
 
 namespace kelvox {
 
@@ -75,6 +77,8 @@ public:
     int GetWaitTime() const { return wait_time_.load(); }
     int SetSamplingRate(int rate);
     bool CaptureWindowValid() const;
+    // The effective window's size after subsampling: the size of every picture of a capture.
+    std::pair<int, int> OutputSize() const;
 
     // ---- the export groups that have objects of their own ----
     CameraCatalog& cameras() { return cameras_; }
@@ -86,6 +90,11 @@ public:
     int Capture();
     int StartPreview();
     int CallBackPreview(platform::WindowHandle window, void* buffer, int size, int row_order);
+    // Live preview drawn into the preview window only: no callback window, no host buffer.
+    int Preview();
+    // Where the next Preview or CallBackPreview puts its window.
+    int SetPreviewWindow(platform::WindowHandle parent, int x, int y, int width, int height);
+    platform::WindowHandle preview_window();
     int StopPreview();
     int Close();
     int SnapShot(void* buffer, int size, int row_order);
@@ -142,6 +151,19 @@ private:
     int PrepareCapture();
     void ApplyCaptureSettings();
     void StopFrameThread();
+    // Steps shared by Preview and CallBackPreview once the delivery targets are set.
+    int StartWithWindow();
+    // Replaces any earlier preview window with a new one of the placement; false when none could
+    // be made.
+    bool OpenPreviewWindow();
+    // Takes the preview window from the frame thread and closes it.
+    void ClosePreviewWindow();
+    // One processed frame into the preview window (frame lock held).
+    void DrawPreview();
+    // The picture the preview shows for the prepared mode, reduced to 8 or 24 bits where needed.
+    imaging::DibImage* DisplaySource();
+    // The display picture at the client size, 8 bits with the grey table for the grey modes.
+    bool SizeDisplayPicture(int width, int height);
     void FrameLoop();
     // GetFrame into the raw picture of the prepared mode, rows spread to the picture's stride.
     bool FetchFrame(imaging::DibImage& raw);
@@ -194,6 +216,11 @@ private:
     int open_camera_ = -1;
     int mask_filter_ = 0, dot_filter_ = 0;
     std::vector<std::pair<int32_t, int32_t>> config_pairs_;  // under the frame lock
+    ui::PreviewPlacement placement_;
+    // Swapped in and out under the frame lock; made and closed outside it, since both send window
+    // messages.
+    std::unique_ptr<ui::PreviewWindow> preview_;
+    imaging::NearestScaler scaler_;  // under the frame lock
     std::mutex mask_lock_;
     CameraCatalog cameras_{*this};
     AnalogControls analog_{*this};

@@ -13,15 +13,6 @@ namespace {
 
 constexpr uint32_t kFrameWaitMs = 3000;
 
-int SubsampleDivisor(int code) {
-    switch (code) {
-        case 1: case 17: return 2;
-        case 2: case 18: return 4;
-        case 3: case 19: return 8;
-        default: return 1;
-    }
-}
-
 // The raw picture a colour mode's frames land in: 16 bits for the 16-bit raw mode and the two
 // 16-bit-per-channel output modes.
 int RawPictureOf(int mode) { return mode == 1 || mode == 4 || mode == 5 ? Session::kRaw16 : Session::kRaw8; }
@@ -41,9 +32,7 @@ int Session::PrepareCapture() {
         return 0;
     }
     const int mode = color_mode_;
-    const int divisor = SubsampleDivisor(subsample_);
-    const int width = window_.width / divisor;
-    const int height = window_.height / divisor;
+    const auto [width, height] = OutputSize();
     {
         // A host thread may be reading a picture through Kelvox_GetImage while they are remade.
         std::lock_guard<std::mutex> lock(frame_lock_);
@@ -68,7 +57,10 @@ int Session::PrepareCapture() {
         return 0;
     }
     ApplyCaptureSettings();
-    // The display picture is sized here once the preview window exists.
+    std::lock_guard<std::mutex> lock(frame_lock_);
+    int client_width = 0, client_height = 0;
+    if (preview_ && preview_->DrawableSize(&client_width, &client_height))
+        SizeDisplayPicture(client_width, client_height);
     return 1;
 }
 
@@ -146,13 +138,7 @@ int Session::CallBackPreview(platform::WindowHandle window, void* buffer, int si
         host_size_ = size;
         row_order_ = row_order;
     }
-    // (The preview window, when a parent or a rectangle is set, is created here.)
-    if (!StartPreview()) {
-        Close();
-        RecordError(KELVOX_ERR_FRAME);
-        return 0;
-    }
-    return 1;
+    return StartWithWindow();
 }
 
 int Session::StopPreview() {
@@ -178,6 +164,7 @@ void Session::StopFrameThread() {
 
 int Session::Close() {
     std::lock_guard<std::recursive_mutex> control(control_lock_);
+    ClosePreviewWindow();
     StopPreview();
     image_valid_ = 0;
     if (device_) device_->capture().Stop(false);
@@ -220,6 +207,7 @@ void Session::FrameLoop() {
             frame_info_.frame_rate = frames_per_second10_;
             ProcessFrame();
             image_valid_ = 1;
+            DrawPreview();
             if (host_buffer_ && host_size_ != 0)
                 delivered = CopyToHost(*pictures_[prepared_mode_], host_buffer_, host_size_, row_order_);
             target = callback_window_;

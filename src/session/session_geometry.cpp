@@ -75,6 +75,17 @@ int Session::SetSubSample(int code) {
     return 1;
 }
 
+std::pair<int, int> Session::OutputSize() const {
+    int divisor = 1;
+    switch (subsample_) {
+        case 1: case 17: divisor = 2; break;
+        case 2: case 18: divisor = 4; break;
+        case 3: case 19: divisor = 8; break;
+        default: break;
+    }
+    return {window_.width / divisor, window_.height / divisor};
+}
+
 int Session::SetWaitTime(int ms) {
     if (ms < 0) return 0;
     wait_time_ = ms;

@@ -13,6 +13,7 @@
 #include "imaging/colour.h"
 #include "imaging/colour_kernels.h"
 #include "imaging/dib_image.h"
+#include "imaging/nearest_scaler.h"
 #include "kelvox/kelvox.h"
 #include "kelvox/kelvox_sim.h"
 #include "session/session.h"
@@ -158,10 +159,28 @@ void Pipelines() {
     KelvoxSim_Detach(camera);
 }
 
+// The preview window's scaling of a full picture to common client sizes.
+void PreviewScaling() {
+    std::printf("preview scaling from 1920 x 1200:\n");
+    for (const int bits : {24, 8}) {
+        DibImage source;
+        source.Create(kWidth, kHeight, bits);
+        FillRandom(source, 4);
+        for (const auto& [w, h] : {std::pair{960, 600}, std::pair{1280, 800}}) {
+            DibImage display;
+            display.Create(w, h, bits);
+            kelvox::imaging::NearestScaler scaler;
+            std::printf("  %2d bits to %4d x %3d        %6.2f ms\n", bits, w, h,
+                        Milliseconds([&] { scaler.Scale(source, display); }));
+        }
+    }
+}
+
 }  // namespace
 
 int main() {
     Kernels();
     Pipelines();
+    PreviewScaling();
     return 0;
 }

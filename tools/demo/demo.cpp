@@ -1,5 +1,6 @@
 // A host application of the SDK: plugs in a simulated camera, opens it through the public API,
-// runs a live preview into its own buffer while pumping the frame messages, takes snapshots in
+// runs a live preview into its own buffer while pumping the frame messages (on Windows the
+// library's preview window shows it, and a capture of that window is saved), takes snapshots in
 // both row orders and writes what it received into out/: raw dumps of the buffers, and BMP, PNG,
 // JPEG and TIFF files saved by the library.
 //
@@ -18,6 +19,7 @@
 #include "kelvox/kelvox_sim.h"
 
 #ifdef _WIN32
+#include <png.h>
 #include <windows.h>
 #endif
 
@@ -98,6 +100,79 @@ bool NextMessage(KELVOX_HWND window, Message* out, unsigned timeout_ms) {
     *out = Message{m.message, m.wParam, m.lParam};
     return true;
 }
+#endif
+
+#ifdef _WIN32
+// The preview window the library made on this thread for the live preview.
+HWND FindPreviewWindow() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+        char name[64] = {};
+        GetClassNameA(w, name, sizeof name);
+        if (std::strncmp(name, "VideoRenderer_", 14) != 0) return TRUE;
+        *reinterpret_cast<HWND*>(p) = w;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// What the window shows, read back from its device context, as a PNG file.
+bool SaveWindowPng(HWND window, const char* path, int* width, int* height) {
+    RECT r;
+    if (!GetClientRect(window, &r) || r.right <= 0 || r.bottom <= 0) return false;
+    *width = r.right;
+    *height = r.bottom;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = r.right;
+    bi.bmiHeader.biHeight = -r.bottom;  // top row first, as PNG wants it
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(nullptr);
+    if (!bitmap || !memory) return false;
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    HDC dc = GetDC(window);
+    BitBlt(memory, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    ReleaseDC(window, dc);
+    GdiFlush();
+    bool ok = false;
+    if (FILE* f = std::fopen(path, "wb")) {
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png ? png_create_info_struct(png) : nullptr;
+        if (info && !setjmp(png_jmpbuf(png))) {
+            png_init_io(png, f);
+            png_set_IHDR(png, info, r.right, r.bottom, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                         PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+            png_write_info(png, info);
+            png_set_bgr(png);
+            const size_t stride = (static_cast<size_t>(r.right) * 3 + 3) & ~size_t{3};
+            for (int y = 0; y < r.bottom; ++y) png_write_row(png, static_cast<png_bytep>(bits) + y * stride);
+            png_write_end(png, nullptr);
+            ok = true;
+        }
+        png_destroy_write_struct(&png, &info);
+        ok = std::fclose(f) == 0 && ok;
+    }
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    return ok;
+}
+
+void ShowPreviewWindow() {
+    HWND w = FindPreviewWindow();
+    char title[64] = {};
+    int width = 0, height = 0;
+    if (w) GetWindowTextA(w, title, sizeof title);
+    if (w && SaveWindowPng(w, "out/preview_window.png", &width, &height))
+        std::printf("preview window \"%s\", client area %d x %d: wrote out/preview_window.png\n", title, width, height);
+    else
+        std::printf("no preview window to capture\n");
+}
+#else
+void ShowPreviewWindow() { std::printf("no preview window here (Linux has no window system)\n"); }
 #endif
 
 unsigned FramesSent(int camera) {
@@ -183,6 +258,7 @@ bool RunPreview(int handle, int camera, KELVOX_HWND callback, std::vector<unsign
             report += std::chrono::seconds(1);
         }
     }
+    ShowPreviewWindow();  // while it still shows the last frame
     if (!Kelvox_StopPreview(handle)) return false;
     // Announcements still queued belong to frames that were delivered before the stop.
     for (Message m{}; NextMessage(callback, &m, 0);)
