@@ -182,6 +182,23 @@ KELVOX_API int Kelvox_GetImage(int handle, void *buffer, int size, int row_order
 KELVOX_API int Kelvox_SaveImage(int handle, const char *file_name, int format);
 KELVOX_API int Kelvox_SaveImageW(int handle, const wchar_t *file_name, int format);
 
+/* AVI recording: starts live preview (as Kelvox_StartPreview; no frame messages and no host buffer
+   from here on) and records its processed frames into an uncompressed AVI file (24-bit DIB rows,
+   bottom-up, one stream, idx1 index) for `duration_ms` counted from the first frame (unsigned: -1
+   records until the capture stops). When the time is up the file is finished with the frame rate
+   measured over the recording, and live preview goes on. Stopping the capture first
+   (Kelvox_StopPreview, Kelvox_Close) ends the recording without index and zero sizes in the
+   header; that file is closed by the next recording or Kelvox_Release. With `show_window` set and
+   a placement from Kelvox_SetPreviewWindow the frames are shown in the preview window too.
+   1 when recording has started; 0 with KELVOX_ERR_PARAM for a null or empty name,
+   KELVOX_ERR_CONVERT when a recording is running, the capture cannot start or the file cannot be
+   created (the W form also when the name cannot be converted), KELVOX_ERR_WINDOW when the
+   window cannot be made, KELVOX_ERR_THREAD when no thread can be started. A write that fails
+   during the recording (a full disk), or a file reaching the format's 4 GiB, ends the recording
+   with a finished file of the whole frames written and reports KELVOX_ERR_CONVERT. */
+KELVOX_API int Kelvox_Record(int handle, const char *file_name, int duration_ms, int show_window);
+KELVOX_API int Kelvox_RecordW(int handle, const wchar_t *file_name, int duration_ms, int show_window);
+
 /* Configuration file: a list of pairs of little-endian 32-bit values (8 bytes each; an incomplete
    last record is ignored) that the session keeps. 0 when the file cannot be read, the list then
    unchanged; the W form converts the name with the thread's code page (KELVOX_ERR_CONVERT). */

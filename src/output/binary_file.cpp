@@ -19,6 +19,14 @@ int BinaryFile::Write(const void* data, size_t size) {
     return 1;
 }
 
+int BinaryFile::Seek(uint64_t offset) { return is_open() && platform::SeekFile(file_, offset) ? 1 : 0; }
+
+int BinaryFile::Truncate(uint64_t length) {
+    if (!is_open() || !platform::TruncateFile(file_, length)) return 0;
+    write_failed_ = false;
+    return 1;
+}
+
 int BinaryFile::Load(const char* name) {
     Close();
     file_ = platform::OpenFileForReading(name);

@@ -20,6 +20,11 @@ public:
     int Create(const char* name);
     // 1 when every byte was written; a failure is also remembered for Close.
     int Write(const void* data, size_t size);
+    // Moves the write position to `offset` from the start.
+    int Seek(uint64_t offset);
+    // Cuts the file to `length` bytes and writes on from there. Failed writes beyond that length
+    // are forgotten: they no longer count against Close.
+    int Truncate(uint64_t length);
     // Reads the whole file (at most 4 GiB less one byte) into memory; the cursor starts at 0.
     int Load(const char* name);
     // The next `size` bytes from the cursor, or 0 (cursor unchanged) when fewer remain.

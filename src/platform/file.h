@@ -19,6 +19,10 @@ bool WriteToFile(FileHandle file, const void* data, size_t size);
 bool ReadFromFile(FileHandle file, void* data, size_t size);
 // The file's length in bytes; false when it cannot be had.
 bool FileLength(FileHandle file, uint64_t* length);
+// Moves the write position to `offset` from the start.
+bool SeekFile(FileHandle file, uint64_t offset);
+// Cuts the file to `length` bytes and moves the write position there.
+bool TruncateFile(FileHandle file, uint64_t length);
 // False when the system reports that the last writes did not reach the file.
 bool CloseFile(FileHandle file);
 // Deletes the named file if it is an ordinary file; devices, directories and the like stay.

@@ -18,6 +18,7 @@
 #include "imaging/frame_pipeline.h"
 #include "imaging/nearest_scaler.h"
 #include "kelvox/kelvox.h"
+#include "output/avi_writer.h"
 #include "platform/event.h"
 #include "platform/window_message.h"
 #include "session/analog_controls.h"
@@ -111,6 +112,14 @@ public:
     int SaveImage(const char* name, int format);
     int SaveImageW(const wchar_t* name, int format);
 
+    // ---- AVI recording ----
+    // Records the processed frames of the live preview it starts for `duration` ms (unsigned:
+    // -1 records until the capture stops) from the first frame, with the preview window when
+    // `show_window` is set and a placement exists.
+    int Record(const char* name, int duration, int show_window);
+    int RecordW(const wchar_t* name, int duration, int show_window);
+    bool recording() const { return recording_.load() != 0; }
+
     // ---- stored settings and the configuration list ----
     // Re-read by the camera dialog after OK, and at initialise.
     void LoadStreamGeometry();
@@ -165,6 +174,16 @@ private:
     // The display picture at the client size, 8 bits with the grey table for the grey modes.
     bool SizeDisplayPicture(int width, int height);
     void FrameLoop();
+    // The recording thread: each new frame converted under the frame lock, written after it.
+    void RecordingLoop();
+    // The output picture as a bottom-up 24-bit frame (frame lock held); false when the output
+    // no longer has the recording's size or mode. The 16-bit mode leaves its 8-bit reduction in
+    // `grey` for the caller to expand.
+    bool TakeRecordingFrame(int mode, imaging::DibImage& frame, imaging::DibImage& grey);
+    // Appends the index and the measured rate; false when the file could not be completed.
+    bool FinishRecording(uint32_t elapsed_ms);
+    // Clears the recording flag and waits for the recording thread to end.
+    void StopRecording();
     // GetFrame into the raw picture of the prepared mode, rows spread to the picture's stride.
     bool FetchFrame(imaging::DibImage& raw);
     // The host-buffer copy; a short buffer posts (0, 5) to the callback window and records 5.
@@ -222,6 +241,14 @@ private:
     std::unique_ptr<ui::PreviewWindow> preview_;
     imaging::NearestScaler scaler_;  // under the frame lock
     std::mutex mask_lock_;
+    // The recording thread's while it runs; the host thread's before it starts and after it ended.
+    output::AviWriter recorder_;
+    std::atomic<int> recording_{0};
+    std::atomic<int> new_frame_{0};  // set by the frame thread after each processed frame
+    platform::Event recorder_wake_;  // set with the new-frame flag while recording
+    uint32_t record_duration_ = 0;
+    std::thread recorder_thread_;
+    std::unique_ptr<platform::Event> recorder_exit_;
     CameraCatalog cameras_{*this};
     AnalogControls analog_{*this};
     RegisterAccess registers_{*this};

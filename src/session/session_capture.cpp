@@ -160,6 +160,7 @@ void Session::StopFrameThread() {
         if (frame_thread_.joinable()) frame_thread_.join();
         thread_exit_.reset();
     }
+    StopRecording();
 }
 
 int Session::Close() {
@@ -206,6 +207,8 @@ void Session::FrameLoop() {
             CountFrame();
             frame_info_.frame_rate = frames_per_second10_;
             ProcessFrame();
+            new_frame_ = 1;
+            if (recording_.load()) recorder_wake_.Set();
             image_valid_ = 1;
             DrawPreview();
             if (host_buffer_ && host_size_ != 0)

@@ -53,6 +53,14 @@ bool FileLength(FileHandle file, uint64_t* length) {
     return true;
 }
 
+bool SeekFile(FileHandle file, uint64_t offset) {
+    return lseek(static_cast<int>(file), static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
+bool TruncateFile(FileHandle file, uint64_t length) {
+    return ftruncate(static_cast<int>(file), static_cast<off_t>(length)) == 0 && SeekFile(file, length);
+}
+
 bool CloseFile(FileHandle file) { return file != kNoFile && close(static_cast<int>(file)) == 0; }
 
 bool RemoveRegularFile(const char* name) {

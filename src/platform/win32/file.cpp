@@ -58,6 +58,16 @@ bool FileLength(FileHandle file, uint64_t* length) {
     return true;
 }
 
+bool SeekFile(FileHandle file, uint64_t offset) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(Win(file), to, nullptr, FILE_BEGIN) != 0;
+}
+
+bool TruncateFile(FileHandle file, uint64_t length) {
+    return SeekFile(file, length) && SetEndOfFile(Win(file)) != 0;
+}
+
 bool CloseFile(FileHandle file) { return file != kNoFile && CloseHandle(Win(file)); }
 
 bool RemoveRegularFile(const char* name) {
