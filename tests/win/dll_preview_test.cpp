@@ -33,6 +33,7 @@ struct Api {
     KELVOX_EXPORT(Kelvox_StopPreview);
     KELVOX_EXPORT(Kelvox_Close);
     KELVOX_EXPORT(Kelvox_GetImage);
+    KELVOX_EXPORT(Kelvox_Record);
 };
 
 constexpr DWORD kChildStyle = 0x52000000;
@@ -340,6 +341,38 @@ TEST_F(DllPreview, HiddenWindowIsSkippedWhileTheHostStillGetsEveryFrame) {
     ASSERT_EQ(api_.Kelvox_GetImage(handle_, image.data(), static_cast<int>(image.size()), 1), 1);
     const std::vector<uint8_t> shown = ReadWindow(w, 320, 240);
     EXPECT_EQ(std::memcmp(shown.data(), image.data(), 320 * 3), 0);  // the top rows agree
+}
+
+// A recording shows its frames in the preview window when asked to, and makes none otherwise.
+TEST_F(DllPreview, RecordingShowsItsFramesOnlyWhenAsked) {
+    ASSERT_EQ(api_.Kelvox_SetCaptureWindowEx(handle_, 1920, 0, 320, 1200, 0, 240), 1);
+    ASSERT_EQ(api_.Kelvox_SetPreviewWindow(handle_, host_, 0, 0, 320, 240), 1);
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    const std::string path = std::string(dir) + "kelvox_shown.avi";
+    auto finished = [&] {  // closed by the library once its index is written
+        HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (f == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(f);
+        return true;
+    };
+    ASSERT_EQ(api_.Kelvox_Record(handle_, path.c_str(), 200, 1), 1);
+    HWND w = FindWindowExA(host_, nullptr, nullptr, "ActiveMovie Window");
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(PumpUntil(finished, 10000));
+    ASSERT_EQ(api_.Kelvox_StopPreview(handle_), 1);
+    std::vector<uint8_t> image(320 * 3 * 240);
+    ASSERT_EQ(api_.Kelvox_GetImage(handle_, image.data(), static_cast<int>(image.size()), 1), 1);
+    const std::vector<uint8_t> shown = ReadWindow(w, 320, 240);
+    EXPECT_EQ(std::memcmp(shown.data(), image.data(), 320 * 3), 0);  // the top rows agree
+    ASSERT_EQ(api_.Kelvox_Close(handle_), 1);
+    EXPECT_TRUE(RendererWindows().empty());
+
+    ASSERT_EQ(api_.Kelvox_Record(handle_, path.c_str(), 0, 0), 1);
+    EXPECT_TRUE(RendererWindows().empty());
+    EXPECT_TRUE(PumpUntil(finished, 10000));
+    ASSERT_EQ(api_.Kelvox_Close(handle_), 1);
+    EXPECT_TRUE(DeleteFileA(path.c_str()));
 }
 
 // Starts and closes, on the creating thread and from others, leave no window, no class and no

@@ -1,18 +1,20 @@
 // A host application of the SDK: plugs in a simulated camera, opens it through the public API,
 // runs a live preview into its own buffer while pumping the frame messages (on Windows the
 // library's preview window shows it, and a capture of that window is saved), takes snapshots in
-// both row orders and writes what it received into out/: raw dumps of the buffers, and BMP, PNG,
-// JPEG and TIFF files saved by the library.
+// both row orders and writes what it received into out/: raw dumps of the buffers, BMP, PNG,
+// JPEG and TIFF files saved by the library, and a one-second AVI recording of a 640 x 480 window.
 //
 // Options: --seconds N (preview length, default 3), --wait MS (the library's wait time, default
 // 1), --unpaced (the simulator sends as fast as it can), --width W --height H (capture window,
 // centred; default the full 1920 x 1200).
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kelvox/kelvox.h"
@@ -180,6 +182,41 @@ unsigned FramesSent(int camera) {
     s.size = sizeof s;
     KelvoxSim_GetStats(camera, &s);
     return s.frames_sent;
+}
+
+// The 32-bit little-endian value at `offset` of a file, or 0 when it cannot be read (on Windows
+// the library keeps a recording's file to itself until it is finished).
+uint32_t FileWord(const char* path, long offset) {
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return 0;
+    unsigned char b[4] = {};
+    const bool ok = std::fseek(f, offset, SEEK_SET) == 0 && std::fread(b, 1, 4, f) == 4;
+    std::fclose(f);
+    return ok ? b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24 : 0;
+}
+
+// One second of 24-bit frames from a 640 x 480 window into an AVI file: how many of the frames the
+// camera sent meanwhile it holds, and the rate measured into it.
+bool RecordAvi(int handle, int camera) {
+    const char* path = "out/recording.avi";
+    if (!Kelvox_SetCaptureWindowEx(handle, 1920, 640, 640, 1200, 360, 480)) return false;
+    const unsigned before = FramesSent(camera);
+    if (!Kelvox_Record(handle, path, 1000, 0)) return false;
+    // Finished when the file's RIFF size is written: the recording ends at the first frame after
+    // its second.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (FileWord(path, 4) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const unsigned sent = FramesSent(camera) - before;
+    if (!Kelvox_StopPreview(handle)) return false;
+    const uint32_t frames = FileWord(path, 48), scale = FileWord(path, 128);
+    if (frames == 0 || scale == 0) {
+        std::printf("the recording did not finish\n");
+        return false;
+    }
+    std::printf("recorded %s: 640 x 480, %u frames of the %u the camera sent (%.1f%%), %.2f frames per second\n",
+                path, frames, sent, sent ? 100.0 * frames / sent : 0.0, 1e7 / scale);
+    return true;
 }
 
 bool WriteFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
@@ -386,6 +423,7 @@ int main(int argc, char** argv) {
                 written ? "wrote" : "could not write all of", o.width, o.height, stride, Stride(o.width, 16),
                 Stride(o.width, 24));
     if (!written) return 1;
+    if (!RecordAvi(handle, camera)) return Fail("recording", handle);
 
     if (!Kelvox_Close(handle)) return Fail("Kelvox_Close", handle);
     if (Kelvox_Release(handle) != 1) return Fail("Kelvox_Release", handle);
