@@ -2,6 +2,7 @@
 // and every frame equal to the bottom-up snapshot, at full width and at a width whose rows need
 // padding.
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -149,4 +150,35 @@ TEST_F(DllRecord, ARunningRecordingKeepsItsFile) {
     EXPECT_TRUE(DeleteFileA(path.c_str()));
     ASSERT_EQ(api_.Kelvox_StopPreview(handle_), 1);
     EXPECT_TRUE(DeleteFileA(next.c_str()));
+}
+
+// Run alone with the process's files limited to 20 MB (ctest entry win_record_full_disk): the
+// disk "fills" during the recording, which then ends with a file of whole frames that the AVIFile
+// API reads, and reports error 12.
+TEST_F(DllRecord, FullDisk_EndsWithAPlayableFile) {
+    if (!std::getenv("KELVOX_FILE_SIZE_LIMITED")) GTEST_SKIP() << "needs the file size limit of its ctest entry";
+    ASSERT_EQ(api_.Kelvox_SetCaptureWindowEx(handle_, 1920, 0, 640, 1200, 0, 480), 1);
+    const std::string path = TempPath("kelvox_record_full.avi");
+    ASSERT_EQ(api_.Kelvox_Record(handle_, path.c_str(), 60000, 0), 1);
+    int code = 0;
+    for (int i = 0; i < 1000 && (code = api_.Kelvox_GetLastError(handle_)) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(code, KELVOX_ERR_CONVERT);
+    ASSERT_EQ(api_.Kelvox_StopPreview(handle_), 1);
+    PAVIFILE file = nullptr;
+    ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_READ, nullptr), 0);
+    PAVISTREAM stream = nullptr;
+    ASSERT_EQ(AVIFileGetStream(file, &stream, streamtypeVIDEO, 0), 0);
+    AVISTREAMINFOA info{};
+    ASSERT_EQ(AVIStreamInfoA(stream, &info, sizeof info), 0);
+    const DWORD frame = 640 * 3 * 480;
+    EXPECT_GT(info.dwLength, 0u);
+    EXPECT_LE(232 + info.dwLength * (8 + frame) + 8 + 16 * info.dwLength, 20u * 1000 * 1024);
+    std::vector<uint8_t> pixels(frame);
+    LONG bytes = 0, samples = 0;
+    EXPECT_EQ(AVIStreamRead(stream, static_cast<LONG>(info.dwLength - 1), 1, pixels.data(), frame, &bytes, &samples), 0);
+    EXPECT_EQ(bytes, static_cast<LONG>(frame));
+    AVIStreamRelease(stream);
+    AVIFileRelease(file);
+    DeleteFileA(path.c_str());
 }

@@ -423,6 +423,8 @@ int main(int argc, char** argv) {
                 written ? "wrote" : "could not write all of", o.width, o.height, stride, Stride(o.width, 16),
                 Stride(o.width, 24));
     if (!written) return 1;
+    // The preview window goes first: the recording shows what the writer keeps up with on its own.
+    if (!Kelvox_Close(handle)) return Fail("Kelvox_Close", handle);
     if (!RecordAvi(handle, camera)) return Fail("recording", handle);
 
     if (!Kelvox_Close(handle)) return Fail("Kelvox_Close", handle);
