@@ -34,6 +34,8 @@ build() {
     echo "built $preset in $((SECONDS - started)) s (log: build/build-$preset.log)"
 }
 
+# Runs inside the X display: Wine's desktop process starts with the first Wine program and keeps
+# the display it found, so a server started without one could never show a window.
 wine_up() {
     scripts/wine-prefix.sh
     # A persistent server and one warm process: without them each Wine start under ctest is slow
@@ -52,10 +54,9 @@ cmd_demo() {
     build/native-release/bin/kelvox_demo
     step "demo (Windows, under Wine)"
     build win-sim --target kelvox_demo
-    wine_up
     trap wine_down EXIT
     # A 24-bit screen large enough for the preview window's 1920 x 1200 client area.
-    xvfb-run -a -s "-screen 0 2560x1600x24" scripts/wine-run.sh build/win-sim/bin/kelvox_demo.exe
+    xvfb-run -a -s "-screen 0 2560x1600x24" "$0" under-wine scripts/wine-run.sh build/win-sim/bin/kelvox_demo.exe
 }
 
 cmd_test() {
@@ -76,10 +77,9 @@ cmd_test() {
     ctest --test-dir build/win --output-on-failure --no-tests=error
     step "Windows DLL on the simulated camera, under Wine"
     build win-sim
-    wine_up
     trap wine_down EXIT
     # Windows are drawn and read back: a 24-bit screen (xvfb-run's default is 8-bit).
-    xvfb-run -a -s "-screen 0 1920x1200x24" ctest --preset win-sim
+    xvfb-run -a -s "-screen 0 1920x1200x24" "$0" under-wine ctest --preset win-sim
     wine_down
     trap - EXIT
     printf '\n== all suites passed in %d s ==\n' $((SECONDS - started))
@@ -89,5 +89,6 @@ cmd_test() {
 case "${1:-}" in
     demo) cmd_demo ;;
     test) cmd_test ;;
+    under-wine) shift; wine_up; "$@" ;;  # internal: the Wine server up on this display, then the command
     *) echo "usage: $0 demo|test" >&2; exit 2 ;;
 esac
