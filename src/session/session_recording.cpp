@@ -3,6 +3,7 @@
 // picture under the frame lock and writes it after leaving the lock, so the disk never holds up
 // frame delivery.
 #include <algorithm>
+#include <cstring>
 
 #include "imaging/row_converters.h"
 #include "platform/clock.h"
@@ -108,6 +109,9 @@ void Session::RecordingLoop() {
         RecordError(KELVOX_ERR_CONVERT);
         return;
     }
+    // Fresh pictures are mapped on first write; fault them in now rather than on the first frame.
+    std::memset(frame.pixels(), 0, frame.size());
+    if (!grey.empty()) std::memset(grey.pixels(), 0, grey.size());
     bool started = false;
     uint32_t start = 0;
     while (recording_.load()) {
