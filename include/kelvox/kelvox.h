@@ -199,6 +199,21 @@ KELVOX_API int Kelvox_SaveImageW(int handle, const wchar_t *file_name, int forma
 KELVOX_API int Kelvox_Record(int handle, const char *file_name, int duration_ms, int show_window);
 KELVOX_API int Kelvox_RecordW(int handle, const wchar_t *file_name, int duration_ms, int show_window);
 
+/* Defect mask: reference frames of the whole sensor (1920 x 1200), a dark and a bright one at 8 and
+   at 16 bits, from which hot pixels (dark above 192 / 12288) and dead pixels (bright below 64 /
+   4096) are mapped. Kelvox_UpdateMaskData takes the last raw frame (16-bit in the 16, 48 and 64-bit
+   modes) as the dark (0) or bright (1) reference: 0 with KELVOX_ERR_CONVERT for another selector,
+   KELVOX_ERR_NOT_READY without an open camera; 1 otherwise, also when the last frame is not a full
+   sensor frame (then nothing is taken). The mask file holds the four references (13,824,040
+   bytes); save and load return 1, or 0 with KELVOX_ERR_MASK_FILE (a failed save leaves no file; a
+   load of a file that is not whole and valid changes nothing), KELVOX_ERR_NOT_READY without an
+   open camera; the W forms convert the name with the thread's code page (KELVOX_ERR_CONVERT). */
+KELVOX_API int Kelvox_UpdateMaskData(int handle, int which);
+KELVOX_API int Kelvox_SaveMaskFile(int handle, const char *file_name);
+KELVOX_API int Kelvox_SaveMaskFileW(int handle, const wchar_t *file_name);
+KELVOX_API int Kelvox_LoadMaskFile(int handle, const char *file_name);
+KELVOX_API int Kelvox_LoadMaskFileW(int handle, const wchar_t *file_name);
+
 /* Configuration file: a list of pairs of little-endian 32-bit values (8 bytes each; an incomplete
    last record is ignored) that the session keeps. 0 when the file cannot be read, the list then
    unchanged; the W form converts the name with the thread's code page (KELVOX_ERR_CONVERT). */

@@ -19,6 +19,7 @@
 #include "imaging/nearest_scaler.h"
 #include "kelvox/kelvox.h"
 #include "output/avi_writer.h"
+#include "output/mask_file.h"
 #include "platform/event.h"
 #include "platform/window_message.h"
 #include "session/analog_controls.h"
@@ -120,6 +121,15 @@ public:
     int RecordW(const wchar_t* name, int duration, int show_window);
     bool recording() const { return recording_.load() != 0; }
 
+    // ---- the defect mask's reference frames ----
+    // The raw picture of the prepared mode as the dark (0) or bright (1) reference of its depth,
+    // when it is a full sensor frame; its defect map rebuilt.
+    int UpdateMaskData(int which);
+    int SaveMaskFile(const char* name);
+    int SaveMaskFileW(const wchar_t* name);
+    int LoadMaskFile(const char* name);
+    int LoadMaskFileW(const wchar_t* name);
+
     // ---- stored settings and the configuration list ----
     // Re-read by the camera dialog after OK, and at initialise.
     void LoadStreamGeometry();
@@ -192,6 +202,10 @@ private:
     void CountFrame();
     // Exposure or gain scaled by what the raw picture measures, when automatic.
     void ApplyAutoExposure(imaging::DibImage& raw);
+    // The four reference frames of the mask, for the mask file.
+    output::MaskReferences MaskReferenceFrames();
+    // False, with error 1 recorded, when no camera is open.
+    bool NeedOpenCamera();
     // False, with error 1 recorded (or only notified), when initialise left no device object.
     bool NeedDevice(bool notify_only = false);
     // A device answer of 0 becomes error 6; the answer is passed on.

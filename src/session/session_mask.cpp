@@ -1,0 +1,94 @@
+// The defect mask's reference frames: taken from the raw picture, saved to and loaded from mask
+// files, with the defect maps rebuilt from them. The references and maps are changed under the
+// mask lock, which frame processing holds while it corrects with them.
+#include <cstring>
+
+#include "imaging/defect_mask.h"
+#include "platform/text_convert.h"
+#include "session/session.h"
+
+namespace kelvox {
+
+bool Session::NeedOpenCamera() {
+    if (device_ && open_camera_ >= 0) return true;
+    RecordError(KELVOX_ERR_NOT_READY);
+    return false;
+}
+
+output::MaskReferences Session::MaskReferenceFrames() {
+    auto plane = [this](int i) { return pictures_[kFirstMaskPlane + i].get(); };
+    return output::MaskReferences{plane(kDark8), plane(kBright8), plane(kDark16), plane(kBright16)};
+}
+
+int Session::UpdateMaskData(int which) {
+    if (which != 0 && which != 1) {
+        RecordError(KELVOX_ERR_CONVERT);
+        return 0;
+    }
+    if (!NeedOpenCamera()) return 0;
+    // The frame lock first, as frame processing takes them: no frame is corrected meanwhile.
+    std::lock_guard<std::mutex> frame(frame_lock_);
+    const int mode = prepared_mode_;
+    const bool wide = mode == 1 || mode == 4 || mode == 5;
+    const imaging::DibImage& raw = *pictures_[wide ? kRaw16 : kRaw8];
+    if (raw.empty() || raw.width() != kSensorWidth || raw.height() != kSensorHeight) return 1;
+    const int reference = wide ? (which == 0 ? kDark16 : kBright16) : (which == 0 ? kDark8 : kBright8);
+    const int map = wide ? (which == 0 ? kDefect16a : kDefect16b) : (which == 0 ? kDefect8a : kDefect8b);
+    std::lock_guard<std::mutex> mask(mask_lock_);
+    imaging::DibImage& target = *pictures_[kFirstMaskPlane + reference];
+    std::memcpy(target.pixels(), raw.pixels(), raw.size());
+    imaging::BuildDefectMap(target, *pictures_[kFirstMaskPlane + map], which == 0);
+    return 1;
+}
+
+int Session::SaveMaskFile(const char* name) {
+    if (!NeedOpenCamera()) return 0;
+    std::lock_guard<std::mutex> mask(mask_lock_);
+    if (output::SaveMaskFile(name, MaskReferenceFrames())) return 1;
+    RecordError(KELVOX_ERR_MASK_FILE);
+    return 0;
+}
+
+int Session::LoadMaskFile(const char* name) {
+    if (!NeedOpenCamera()) return 0;
+    std::lock_guard<std::mutex> mask(mask_lock_);
+    const output::MaskReferences r = MaskReferenceFrames();
+    if (!output::LoadMaskFile(name, r)) {
+        RecordError(KELVOX_ERR_MASK_FILE);
+        return 0;
+    }
+    // Rebuilt before the lock goes, so a correction never meets maps of the old references.
+    auto plane = [this](int i) -> imaging::DibImage& { return *pictures_[kFirstMaskPlane + i]; };
+    imaging::BuildDefectMap(plane(kDark8), plane(kDefect8a), true);
+    imaging::BuildDefectMap(plane(kBright8), plane(kDefect8b), false);
+    imaging::BuildDefectMap(plane(kDark16), plane(kDefect16a), true);
+    imaging::BuildDefectMap(plane(kBright16), plane(kDefect16b), false);
+    return 1;
+}
+
+namespace {
+// The wide name in the thread's code page, or false when it cannot be converted or does not fit.
+bool Narrow(const wchar_t* name, char (&narrow)[Session::kMaxFileName]) {
+    return platform::WideToNarrow(platform::CodePage::ThreadAnsi, name, narrow, Session::kMaxFileName - 1) != 0;
+}
+}  // namespace
+
+int Session::SaveMaskFileW(const wchar_t* name) {
+    char narrow[kMaxFileName];
+    if (!Narrow(name, narrow)) {
+        RecordError(KELVOX_ERR_CONVERT);
+        return 0;
+    }
+    return SaveMaskFile(narrow);
+}
+
+int Session::LoadMaskFileW(const wchar_t* name) {
+    char narrow[kMaxFileName];
+    if (!Narrow(name, narrow)) {
+        RecordError(KELVOX_ERR_CONVERT);
+        return 0;
+    }
+    return LoadMaskFile(narrow);
+}
+
+}  // namespace kelvox
