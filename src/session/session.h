@@ -14,6 +14,7 @@
 
 #include "device/camera_device.h"
 #include "imaging/colour.h"
+#include "imaging/defect_mask.h"
 #include "imaging/dib_image.h"
 #include "imaging/frame_pipeline.h"
 #include "imaging/nearest_scaler.h"
@@ -202,6 +203,8 @@ private:
     void CountFrame();
     // Exposure or gain scaled by what the raw picture measures, when automatic.
     void ApplyAutoExposure(imaging::DibImage& raw);
+    // The shading and defect corrections switched on, with the mask lock held.
+    void CorrectWithMask(imaging::DibImage& raw);
     // The four reference frames of the mask, for the mask file.
     output::MaskReferences MaskReferenceFrames();
     // False, with error 1 recorded, when no camera is open.
@@ -255,6 +258,11 @@ private:
     std::unique_ptr<ui::PreviewWindow> preview_;
     imaging::NearestScaler scaler_;  // under the frame lock
     std::mutex mask_lock_;
+    // Under the mask lock: the shading factors of the references at each depth, the defect
+    // correction's working memory.
+    imaging::ShadingCorrection shading8_, shading16_;
+    imaging::DefectCorrection defects_;
+    int prepared_x_ = 0, prepared_y_ = 0;  // the window's offset on the sensor when last prepared
     // The recording thread's while it runs; the host thread's before it starts and after it ended.
     output::AviWriter recorder_;
     std::atomic<int> recording_{0};

@@ -50,6 +50,8 @@ int Session::PrepareCapture() {
             return 0;
         }
         prepared_mode_ = mode;
+        prepared_x_ = window_.x;
+        prepared_y_ = window_.y;
     }
     d.SetTransferDepth(mode == 1 || mode == 4 || mode == 5 ? 1 : 0);
     if (!d.SetCaptureWindow(window_.x, window_.y, window_.width, window_.height, subsample_)) {

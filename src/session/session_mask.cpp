@@ -3,7 +3,6 @@
 // mask lock, which frame processing holds while it corrects with them.
 #include <cstring>
 
-#include "imaging/defect_mask.h"
 #include "platform/text_convert.h"
 #include "session/session.h"
 
@@ -18,6 +17,22 @@ bool Session::NeedOpenCamera() {
 output::MaskReferences Session::MaskReferenceFrames() {
     auto plane = [this](int i) { return pictures_[kFirstMaskPlane + i].get(); };
     return output::MaskReferences{plane(kDark8), plane(kBright8), plane(kDark16), plane(kBright16)};
+}
+
+void Session::CorrectWithMask(imaging::DibImage& raw) {
+    std::lock_guard<std::mutex> mask(mask_lock_);
+    auto plane = [this](int i) -> imaging::DibImage& { return *pictures_[kFirstMaskPlane + i]; };
+    const bool wide = raw.bit_count() == 16;
+    if (mask_filter_) {
+        imaging::ShadingCorrection& shading = wide ? shading16_ : shading8_;
+        if (!shading.prepared()) shading.Prepare(plane(wide ? kDark16 : kDark8), plane(wide ? kBright16 : kBright8));
+        shading.Apply(raw, prepared_x_, prepared_y_);
+    }
+    if (dot_filter_) {
+        defects_.Apply(raw, prepared_x_, prepared_y_, plane(wide ? kDefect16a : kDefect8a),
+                       plane(wide ? kDefect16b : kDefect8b), plane(wide ? kWork16 : kWork8),
+                       wide ? imaging::kOutlierThreshold16 : imaging::kOutlierThreshold8);
+    }
 }
 
 int Session::UpdateMaskData(int which) {
@@ -38,6 +53,7 @@ int Session::UpdateMaskData(int which) {
     imaging::DibImage& target = *pictures_[kFirstMaskPlane + reference];
     std::memcpy(target.pixels(), raw.pixels(), raw.size());
     imaging::BuildDefectMap(target, *pictures_[kFirstMaskPlane + map], which == 0);
+    (wide ? shading16_ : shading8_).Invalidate();
     return 1;
 }
 
@@ -63,6 +79,8 @@ int Session::LoadMaskFile(const char* name) {
     imaging::BuildDefectMap(plane(kBright8), plane(kDefect8b), false);
     imaging::BuildDefectMap(plane(kDark16), plane(kDefect16a), true);
     imaging::BuildDefectMap(plane(kBright16), plane(kDefect16b), false);
+    shading8_.Invalidate();
+    shading16_.Invalidate();
     return 1;
 }
 

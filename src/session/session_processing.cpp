@@ -45,6 +45,7 @@ void Session::ProcessFrame() {
     imaging::DibImage& raw = *pictures_[SixteenBit(mode) ? kRaw16 : kRaw8];
     if (raw.empty()) return;
     ApplyAutoExposure(raw);
+    if (mask_filter_ || dot_filter_) CorrectWithMask(raw);
     imaging::FrameContext frame;
     frame.mode = mode;
     frame.mirror_h = settings_.mirror_h != 0;

@@ -242,3 +242,38 @@ TEST_F(MaskFile, FuzzedFilesChangeNothingUnlessWholeAndValid) {
     }
     EXPECT_EQ(Saved("after.msk"), valid);
 }
+
+// The corrections in the frames a host receives: a pixel that read 200 in the dark frame is
+// replaced by its neighbours in every later frame while the dot filter is on; with the mask
+// filter on, dark 10 and bright 210 turn 110 into 128.
+TEST_F(MaskFile, CorrectionsActOnLaterFrames) {
+    auto snap = [&](int level, int x, int y, int value) {
+        std::vector<unsigned short> scene(1920u * 1200u, static_cast<unsigned short>(level * 16));
+        scene[static_cast<size_t>(y) * 1920 + x] = static_cast<unsigned short>(value * 16);
+        EXPECT_EQ(KelvoxSim_SetRawScene(camera_, scene.data(), 1920, 1200), 1);
+        std::vector<uint8_t> frame(1920u * 1200u);
+        EXPECT_EQ(Kelvox_SnapShot(handle_, frame.data(), static_cast<int>(frame.size()), 1), 1);
+        return frame;
+    };
+    auto at = [](const std::vector<uint8_t>& f, int x, int y) { return static_cast<int>(f[static_cast<size_t>(y) * 1920 + x]); };
+    ASSERT_EQ(Kelvox_SetColorMode(handle_, 8), 1);
+    ASSERT_EQ(at(snap(0, 700, 500, 200), 700, 500), 200);
+    ASSERT_EQ(Kelvox_UpdateMaskData(handle_, 0), 1);  // a hot pixel at (700, 500)
+    ASSERT_EQ(Kelvox_SetDotFilter(handle_, 1), 1);
+    for (int frame = 0; frame < 2; ++frame) {
+        const std::vector<uint8_t> f = snap(50, 700, 500, 55);  // not an outlier by itself
+        EXPECT_EQ(at(f, 700, 500), 50);
+    }
+    ASSERT_EQ(Kelvox_SetDotFilter(handle_, 0), 1);
+    EXPECT_EQ(at(snap(50, 700, 500, 55), 700, 500), 55);
+
+    snap(10, 0, 0, 10);
+    ASSERT_EQ(Kelvox_UpdateMaskData(handle_, 0), 1);
+    snap(210, 0, 0, 210);
+    ASSERT_EQ(Kelvox_UpdateMaskData(handle_, 1), 1);
+    ASSERT_EQ(Kelvox_SetMaskFilter(handle_, 1), 1);
+    const std::vector<uint8_t> f = snap(110, 900, 600, 5);
+    EXPECT_EQ(at(f, 400, 300), 128);
+    EXPECT_EQ(at(f, 900, 600), 0);
+    EXPECT_EQ(at(f, 1, 1), 110);  // the two outer rows and columns of a full frame stay
+}
