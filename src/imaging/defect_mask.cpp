@@ -9,6 +9,9 @@ namespace kelvox::imaging {
 
 namespace {
 
+// Up to this many flagged pixels each is searched from directly (at most this many steps each).
+constexpr size_t kFewDefects = 1024;
+
 template <class Sample>
 const Sample* RowOf(const DibImage& image, int y) {
     return reinterpret_cast<const Sample*>(image.pixels() + static_cast<size_t>(y) * image.stride());
@@ -138,29 +141,65 @@ void DefectCorrection::Apply(DibImage& raw, int x0, int y0, const DibImage& hot,
 template <class Sample>
 void DefectCorrection::Run(DibImage& raw, int x0, int y0, const DibImage& hot, const DibImage& dead, DibImage& flags,
                            int threshold) {
-    std::memset(flags.pixels(), 0, flags.size());
     const int w = raw.width(), h = raw.height();
-    if (w < 3 || h < 3) return;
-    // Flags: marked at the sensor position, or standing out from the four neighbours.
+    if (w < 3 || h < 3) {
+        std::memset(flags.pixels(), 0, flags.size());
+        return;
+    }
+    // Flags: marked at the sensor position, or standing out from the four neighbours. Every
+    // interior flag is written below; the outermost ones are cleared here.
+    std::memset(flags.row(0), 0, static_cast<size_t>(w) * sizeof(Sample));
+    std::memset(flags.row(h - 1), 0, static_cast<size_t>(w) * sizeof(Sample));
     const int map_columns = std::clamp(hot.width() - x0, 0, w - 1);
+    row_flagged_.assign(static_cast<size_t>(h), 0);
     size_t flagged = 0;
     for (int y = 1; y < h - 1; ++y) {
         const Sample* up = RowOf<Sample>(raw, y - 1);
         const Sample* row = RowOf<Sample>(raw, y);
         const Sample* down = RowOf<Sample>(raw, y + 1);
         Sample* f = RowOf<Sample>(flags, y);
-        for (int x = 1; x < w - 1; ++x) {
+        f[0] = f[w - 1] = 0;
+        const bool maps = y0 + y < hot.height();
+        const Sample* hm = maps ? RowOf<Sample>(hot, y0 + y) + x0 : nullptr;
+        const Sample* dm = maps ? RowOf<Sample>(dead, y0 + y) + x0 : nullptr;
+        const int mapped = maps ? map_columns : 1;
+        unsigned count = 0;
+        for (int x = 1; x < mapped; ++x) {
             const int mean = (row[x - 1] + row[x + 1] + up[x] + down[x]) >> 2;
-            f[x] = std::abs(row[x] - mean) >= threshold ? 1 : 0;
+            const Sample bad = (std::abs(row[x] - mean) >= threshold) | (hm[x] != 0) | (dm[x] != 0);
+            f[x] = bad;
+            count += bad;
         }
-        if (y0 + y < hot.height()) {
-            const Sample* hm = RowOf<Sample>(hot, y0 + y) + x0;
-            const Sample* dm = RowOf<Sample>(dead, y0 + y) + x0;
-            for (int x = 1; x < map_columns; ++x) f[x] |= (hm[x] | dm[x]) ? 1 : 0;
+        for (int x = mapped; x < w - 1; ++x) {
+            const int mean = (row[x - 1] + row[x + 1] + up[x] + down[x]) >> 2;
+            const Sample bad = std::abs(row[x] - mean) >= threshold;
+            f[x] = bad;
+            count += bad;
         }
-        for (int x = 1; x < w - 1; ++x) flagged += f[x];
+        flagged += count;
+        row_flagged_[y] = count;
     }
     if (flagged == 0) return;
+    // A few defects: search from each; its searches are short, and the searches of many could be
+    // long, where the sweeps below take the same time whatever the flags.
+    if (flagged <= kFewDefects) {
+        auto is_flagged = [&](int x, int y) { return RowOf<Sample>(flags, y)[x] != 0; };
+        for (int y = 1; y < h - 1; ++y) {
+            if (!row_flagged_[y]) continue;
+            Sample* row = RowOf<Sample>(raw, y);
+            const Sample* f = RowOf<Sample>(flags, y);
+            for (int x = 1; x < w - 1; ++x) {
+                if (!f[x]) continue;
+                int left = x - 1, right = x + 1, up = y - 1, down = y + 1;
+                while (f[left]) --left;
+                while (f[right]) ++right;
+                while (is_flagged(x, up)) --up;
+                while (is_flagged(x, down)) ++down;
+                row[x] = static_cast<Sample>((row[left] + row[right] + RowOf<Sample>(raw, up)[x] + RowOf<Sample>(raw, down)[x]) / 4);
+            }
+        }
+        return;
+    }
     // The outermost rows and columns are never flagged, so every flagged pixel has a good
     // neighbour in all four directions: one sweep per direction finds them all, in linear time.
     below_.resize(static_cast<size_t>(w) * h);

@@ -61,6 +61,7 @@ private:
 
     std::vector<uint32_t> below_;  // the nearest good value below each flagged pixel, by position
     std::vector<uint32_t> up_, right_;
+    std::vector<unsigned> row_flagged_;
 };
 
 }  // namespace kelvox::imaging
