@@ -158,6 +158,8 @@ TEST_F(Record, RefusalsAndTheirCodes) {
 }
 
 TEST_F(Record, FramesAreTheBottomUpSnapshotInEveryColourMode) {
+    // Frames at least a few milliseconds apart, so the second one is past a deadline of 0.
+    ASSERT_EQ(Kelvox_SetWaitTime(handle_, 3), 1);
     for (const int bits : {8, 16, 24, 32, 48, 64}) {
         SCOPED_TRACE(std::to_string(bits) + " bits");
         ASSERT_EQ(Kelvox_SetColorMode(handle_, bits), 1);
