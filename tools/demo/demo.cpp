@@ -200,14 +200,21 @@ uint32_t FileWord(const char* path, long offset) {
 bool RecordAvi(int handle, int camera) {
     const char* path = "out/recording.avi";
     if (!Kelvox_SetCaptureWindowEx(handle, 1920, 640, 640, 1200, 360, 480)) return false;
-    const unsigned before = FramesSent(camera);
     if (!Kelvox_Record(handle, path, 1000, 0)) return false;
-    // Finished when the file's RIFF size is written: the recording ends at the first frame after
-    // its second.
+    // The camera's frames count from the first recorded one (the file grows past its 232-byte
+    // header) to the end (its RIFF size is written at the first frame after the second).
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (FileWord(path, 4) == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    const unsigned sent = FramesSent(camera) - before;
+    unsigned first = 0;
+    bool started = false;
+    while (FileWord(path, 4) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::error_code error;
+        if (!started && std::filesystem::file_size(path, error) > 232 && !error) {
+            first = FramesSent(camera);
+            started = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const unsigned sent = FramesSent(camera) - first + 1;
     if (!Kelvox_StopPreview(handle)) return false;
     const uint32_t frames = FileWord(path, 48), scale = FileWord(path, 128);
     if (frames == 0 || scale == 0) {
