@@ -207,6 +207,9 @@ private:
     void CorrectWithMask(imaging::DibImage& raw);
     // The four reference frames of the mask, for the mask file.
     output::MaskReferences MaskReferenceFrames();
+    // A wide file name in the thread's code page; false, with error 12 recorded, when it cannot
+    // be converted or does not fit the buffer with its terminator.
+    bool NarrowFileName(const wchar_t* name, char (&narrow)[kMaxFileName]);
     // False, with error 1 recorded, when no camera is open.
     bool NeedOpenCamera();
     // False, with error 1 recorded (or only notified), when initialise left no device object.

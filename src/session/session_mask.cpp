@@ -3,7 +3,6 @@
 // mask lock, which frame processing holds while it corrects with them.
 #include <cstring>
 
-#include "platform/text_convert.h"
 #include "session/session.h"
 
 namespace kelvox {
@@ -84,29 +83,14 @@ int Session::LoadMaskFile(const char* name) {
     return 1;
 }
 
-namespace {
-// The wide name in the thread's code page, or false when it cannot be converted or does not fit.
-bool Narrow(const wchar_t* name, char (&narrow)[Session::kMaxFileName]) {
-    return platform::WideToNarrow(platform::CodePage::ThreadAnsi, name, narrow, Session::kMaxFileName - 1) != 0;
-}
-}  // namespace
-
 int Session::SaveMaskFileW(const wchar_t* name) {
     char narrow[kMaxFileName];
-    if (!Narrow(name, narrow)) {
-        RecordError(KELVOX_ERR_CONVERT);
-        return 0;
-    }
-    return SaveMaskFile(narrow);
+    return NarrowFileName(name, narrow) ? SaveMaskFile(narrow) : 0;
 }
 
 int Session::LoadMaskFileW(const wchar_t* name) {
     char narrow[kMaxFileName];
-    if (!Narrow(name, narrow)) {
-        RecordError(KELVOX_ERR_CONVERT);
-        return 0;
-    }
-    return LoadMaskFile(narrow);
+    return NarrowFileName(name, narrow) ? LoadMaskFile(narrow) : 0;
 }
 
 }  // namespace kelvox

@@ -34,13 +34,16 @@ int Session::SaveImage(const char* name, int format) {
     return output::SaveImageFile(name, *image, format);
 }
 
+bool Session::NarrowFileName(const wchar_t* name, char (&narrow)[kMaxFileName]) {
+    if (name && platform::WideToNarrow(platform::CodePage::ThreadAnsi, name, narrow, kMaxFileName - 1) != 0)
+        return true;
+    RecordError(KELVOX_ERR_CONVERT);
+    return false;
+}
+
 int Session::SaveImageW(const wchar_t* name, int format) {
     char narrow[kMaxFileName];
-    if (platform::WideToNarrow(platform::CodePage::ThreadAnsi, name, narrow, kMaxFileName - 1) == 0) {
-        RecordError(KELVOX_ERR_CONVERT);
-        return 0;
-    }
-    return SaveImage(narrow, format);
+    return NarrowFileName(name, narrow) ? SaveImage(narrow, format) : 0;
 }
 
 }  // namespace kelvox

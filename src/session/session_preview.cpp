@@ -34,8 +34,7 @@ int Session::Preview() {
 }
 
 int Session::StartWithWindow() {
-    const ui::PreviewPlacement& p = placement_;
-    if ((p.parent || p.x || p.y || p.width || p.height) && !OpenPreviewWindow()) {
+    if (placement_.any() && !OpenPreviewWindow()) {
         RecordError(KELVOX_ERR_WINDOW);
         return 0;
     }

@@ -7,7 +7,6 @@
 
 #include "imaging/row_converters.h"
 #include "platform/clock.h"
-#include "platform/text_convert.h"
 #include "platform/thread_priority.h"
 #include "session/session.h"
 
@@ -36,8 +35,7 @@ int Session::Record(const char* name, int duration, int show_window) {
         host_buffer_ = nullptr;
         host_size_ = 0;
     }
-    const ui::PreviewPlacement& p = placement_;
-    if (show_window && (p.parent || p.x || p.y || p.width || p.height) && !OpenPreviewWindow()) {
+    if (show_window && placement_.any() && !OpenPreviewWindow()) {
         RecordError(KELVOX_ERR_WINDOW);
         return 0;
     }
@@ -78,11 +76,7 @@ int Session::Record(const char* name, int duration, int show_window) {
 
 int Session::RecordW(const wchar_t* name, int duration, int show_window) {
     char narrow[kMaxFileName];
-    if (platform::WideToNarrow(platform::CodePage::ThreadAnsi, name, narrow, kMaxFileName - 1) == 0) {
-        RecordError(KELVOX_ERR_CONVERT);
-        return 0;
-    }
-    return Record(narrow, duration, show_window);
+    return NarrowFileName(name, narrow) ? Record(narrow, duration, show_window) : 0;
 }
 
 void Session::StopRecording() {

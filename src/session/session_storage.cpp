@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/file.h"
-#include "platform/text_convert.h"
 #include "session/session.h"
 #include "settings/camera_store.h"
 
@@ -138,11 +137,7 @@ int Session::LoadConfigFile(const char* name) {
 
 int Session::LoadConfigFileW(const wchar_t* name) {
     char narrow[kMaxFileName];
-    if (!name || platform::WideToNarrow(platform::CodePage::ThreadAnsi, name, narrow, kMaxFileName - 1) == 0) {
-        RecordError(KELVOX_ERR_CONVERT);
-        return 0;
-    }
-    return LoadConfigFile(narrow);
+    return NarrowFileName(name, narrow) ? LoadConfigFile(narrow) : 0;
 }
 
 std::vector<std::pair<int32_t, int32_t>> Session::config_pairs() {

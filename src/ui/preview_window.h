@@ -13,6 +13,8 @@ extern const bool kHasWindowSystem;
 struct PreviewPlacement {
     platform::WindowHandle parent = nullptr;  // a child window of this one when set
     int x = 0, y = 0, width = 0, height = 0;  // the child's rectangle inside its parent
+    // A window is made only for a parent or a non-zero rectangle.
+    bool any() const { return parent || x || y || width || height; }
 };
 
 class PreviewWindow {
