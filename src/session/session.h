@@ -270,6 +270,7 @@ private:
     output::AviWriter recorder_;
     std::atomic<int> recording_{0};
     std::atomic<int> new_frame_{0};  // set by the frame thread after each processed frame
+    uint32_t frame_time_ = 0;         // when that frame was processed (ms); under the frame lock
     platform::Event recorder_wake_;  // set with the new-frame flag while recording
     uint32_t record_duration_ = 0;
     std::thread recorder_thread_;

@@ -209,6 +209,7 @@ void Session::FrameLoop() {
             CountFrame();
             frame_info_.frame_rate = frames_per_second10_;
             ProcessFrame();
+            frame_time_ = platform::MultimediaTime();
             new_frame_ = 1;
             if (recording_.load()) recorder_wake_.Set();
             image_valid_ = 1;

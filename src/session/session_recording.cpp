@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "imaging/row_converters.h"
-#include "platform/clock.h"
 #include "platform/thread_priority.h"
 #include "session/session.h"
 
@@ -110,18 +109,23 @@ void Session::RecordingLoop() {
     uint32_t start = 0;
     while (recording_.load()) {
         recorder_wake_.Wait(kRecorderPollMs);
-        if (!new_frame_.exchange(0)) continue;
-        const uint32_t now = platform::MultimediaTime();
+        if (!new_frame_.load()) continue;
+        // The flag is cleared under the frame lock together with taking the frame: cleared before,
+        // a frame finished while this thread waited for the lock would be taken now and again for
+        // its own flag. The time is the frame's, not this wake-up's.
+        uint32_t now = 0;
+        bool taken;
+        {
+            std::lock_guard<std::mutex> lock(frame_lock_);
+            new_frame_ = 0;
+            taken = TakeRecordingFrame(mode, frame, grey);
+            now = frame_time_;
+        }
+        if (!taken) continue;
         if (!started) {
             started = true;
             start = now;
         }
-        bool taken;
-        {
-            std::lock_guard<std::mutex> lock(frame_lock_);
-            taken = TakeRecordingFrame(mode, frame, grey);
-        }
-        if (!taken) continue;
         if (mode == 1) frame.Convert(grey, imaging::ExpandGrey, nullptr, 0, 0, imaging::kSameRowOrder);
         // A full disk or a file at the format's 4 GiB ends the recording with the frames so far.
         if (!recorder_.WriteFrame(frame.pixels())) {

@@ -251,11 +251,11 @@ TEST_F(Record, FfprobeAndFfmpegReadTheFiles) {
 
         unsigned frames = 0, num = 0, den = 0;
         const std::string probe = RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                      "stream=nb_read_frames,r_frame_rate -of default=nw=1 '" + path + "'");
-        const size_t rate_at = probe.find("r_frame_rate="), count_at = probe.find("nb_read_frames=");
+                                      "stream=nb_read_frames,avg_frame_rate -of default=nw=1 '" + path + "'");
+        const size_t rate_at = probe.find("avg_frame_rate="), count_at = probe.find("nb_read_frames=");
         ASSERT_NE(rate_at, std::string::npos) << probe;
         ASSERT_NE(count_at, std::string::npos) << probe;
-        std::sscanf(probe.c_str() + rate_at, "r_frame_rate=%u/%u", &num, &den);
+        std::sscanf(probe.c_str() + rate_at, "avg_frame_rate=%u/%u", &num, &den);
         std::sscanf(probe.c_str() + count_at, "nb_read_frames=%u", &frames);
         EXPECT_EQ(frames, a.total_frames);
         ASSERT_GT(den, 0u);
