@@ -1,8 +1,10 @@
 #pragma once
-// The per-pixel kernels of colour.h as one table of functions per instruction set: the same source
-// compiled for the baseline, for AVX2 and for AVX-512, chosen once at run time.
+// The per-pixel kernels of colour.h and of the defect mask's corrections as one table of functions
+// per instruction set: the same source compiled for the baseline, for AVX2 and for AVX-512, chosen
+// once at run time.
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "imaging/colour.h"
@@ -37,6 +39,24 @@ struct RowSteps {
     float brightness = 1.0f;
 };
 
+// The row kernels of the defect mask's corrections (defect_mask.h) for samples of type T.
+template <class T>
+struct MaskRows {
+    // The shading factor of a pixel: +-ceil(2^24 / |B - D|) with the sign of B - D (0 where equal) at
+    // 8 bits; ceil(2^48 / (B - D)) where D < B (0 elsewhere) at 16 bits.
+    using Factor = std::conditional_t<sizeof(T) == 1, int32_t, uint64_t>;
+    void (*shade)(T* v, const T* dark, const Factor* factor, int n);
+    // Flags of columns from..to-1 of an interior row (marked in a map when given, or standing out
+    // from the mean of the four neighbours by at least the threshold); gives the count flagged.
+    unsigned (*flag)(const T* up, const T* row, const T* down, const T* hot, const T* dead, T* flags, int from,
+                     int to, int threshold);
+    // Going up a row: `below` takes `nearest` (the nearest good value below, per column), which then
+    // takes the row's good values.
+    void (*carry_up)(const T* row, const T* flags, T* nearest, T* below, int n);
+    // Flagged pixels take the mean of the nearest good values around them; `up` takes the row's good values.
+    void (*replace)(T* row, const T* flags, const T* left, const T* right, const T* below, T* up, int n);
+};
+
 struct KernelSet {
     void (*sum_colours)(const Plane& raw, int bayer_mode, uint64_t sums[3], uint64_t counts[3]);
     void (*demosaic)(const Plane& raw, const Plane& colour, int bayer_mode, int kr, int kb, const RowSteps& steps);
@@ -45,6 +65,8 @@ struct KernelSet {
     void (*hue_saturation)(const Plane& colour, const HueStep& hue);
     void (*apply_table)(const Plane& picture, const uint16_t* table, bool sixteen_bit);
     void (*sharpen)(const Plane& picture, int sharpness, float brightness);
+    MaskRows<uint8_t> mask8;
+    MaskRows<uint16_t> mask16;
     const char* name;
 };
 

@@ -5,9 +5,19 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imaging/colour_kernels.h"
+
 namespace kelvox::imaging {
 
 namespace {
+
+constexpr int kScanRows = 4;
+
+template <class Sample>
+const MaskRows<Sample>& RowsOf(const KernelSet& kernels) {
+    if constexpr (sizeof(Sample) == 1) return kernels.mask8;
+    else return kernels.mask16;
+}
 
 // Up to this many flagged pixels each is searched from directly (at most this many steps each).
 constexpr size_t kFewDefects = 1024;
@@ -55,6 +65,8 @@ int BuildDefectMap(const DibImage& reference, DibImage& map, bool hot) {
 // n < 2^32 and d < 2^16 (16-bit, k = 16). Only positive quotients are computed: a negative one is
 // limited to 0 anyway.
 
+ShadingCorrection::ShadingCorrection() : kernels_(&Kernels()) {}
+
 void ShadingCorrection::Prepare(const DibImage& dark, const DibImage& bright) {
     bits_ = 0;
     const int bits = dark.bit_count();
@@ -100,32 +112,20 @@ void ShadingCorrection::Apply(DibImage& raw, int x0, int y0) const {
     const int last_row = std::min(h - border, height_ - y0), last_column = std::min(w - border, width_ - x0);
     if (last_column <= border) return;
     for (int y = border; y < last_row; ++y) {
-        const size_t at = static_cast<size_t>(y0 + y) * width_ + static_cast<size_t>(x0);
-        if (bits_ == 8) {
-            uint8_t* v = RowOf<uint8_t>(raw, y);
-            const uint8_t* d = RowOf<uint8_t>(*dark_, y0 + y) + x0;
-            const int32_t* f = &factor8_[at];
-            for (int x = border; x < last_column; ++x) {
-                const int32_t sign = f[x] >> 31;  // -1 where bright < dark
-                const uint32_t m = static_cast<uint32_t>((f[x] ^ sign) - sign);
-                const int t = ((v[x] - d[x]) ^ sign) - sign;
-                const uint32_t q = t > 0 ? std::min<uint32_t>(static_cast<uint32_t>(t) * m >> 16, 255) : 0;
-                v[x] = static_cast<uint8_t>(m ? q : v[x]);
-            }
-        } else {
-            uint16_t* v = RowOf<uint16_t>(raw, y);
-            const uint16_t* d = RowOf<uint16_t>(*dark_, y0 + y) + x0;
-            const uint64_t* f = &factor16_[at];
-            for (int x = border; x < last_column; ++x) {
-                const int t = v[x] - d[x];
-                const uint64_t q = t > 0 ? std::min<uint64_t>(static_cast<uint64_t>(t) * f[x] >> 32, 65535) : 0;
-                v[x] = static_cast<uint16_t>(f[x] ? q : v[x]);
-            }
-        }
+        const size_t at = static_cast<size_t>(y0 + y) * width_ + static_cast<size_t>(x0) + border;
+        const int n = last_column - border;
+        if (bits_ == 8)
+            kernels_->mask8.shade(RowOf<uint8_t>(raw, y) + border, RowOf<uint8_t>(*dark_, y0 + y) + x0 + border,
+                                  &factor8_[at], n);
+        else
+            kernels_->mask16.shade(RowOf<uint16_t>(raw, y) + border, RowOf<uint16_t>(*dark_, y0 + y) + x0 + border,
+                                   &factor16_[at], n);
     }
 }
 
 // ---- defect correction ----
+
+DefectCorrection::DefectCorrection() : kernels_(&Kernels()) {}
 
 void DefectCorrection::Apply(DibImage& raw, int x0, int y0, const DibImage& hot, const DibImage& dead,
                              DibImage& flags, int threshold) {
@@ -141,6 +141,7 @@ void DefectCorrection::Apply(DibImage& raw, int x0, int y0, const DibImage& hot,
 template <class Sample>
 void DefectCorrection::Run(DibImage& raw, int x0, int y0, const DibImage& hot, const DibImage& dead, DibImage& flags,
                            int threshold) {
+    const MaskRows<Sample>& rows = RowsOf<Sample>(*kernels_);
     const int w = raw.width(), h = raw.height();
     if (w < 3 || h < 3) {
         std::memset(flags.pixels(), 0, flags.size());
@@ -163,19 +164,10 @@ void DefectCorrection::Run(DibImage& raw, int x0, int y0, const DibImage& hot, c
         const Sample* hm = maps ? RowOf<Sample>(hot, y0 + y) + x0 : nullptr;
         const Sample* dm = maps ? RowOf<Sample>(dead, y0 + y) + x0 : nullptr;
         const int mapped = maps ? map_columns : 1;
-        unsigned count = 0;
-        for (int x = 1; x < mapped; ++x) {
-            const int mean = (row[x - 1] + row[x + 1] + up[x] + down[x]) >> 2;
-            const Sample bad = (std::abs(row[x] - mean) >= threshold) | (hm[x] != 0) | (dm[x] != 0);
-            f[x] = bad;
-            count += bad;
-        }
-        for (int x = mapped; x < w - 1; ++x) {
-            const int mean = (row[x - 1] + row[x + 1] + up[x] + down[x]) >> 2;
-            const Sample bad = std::abs(row[x] - mean) >= threshold;
-            f[x] = bad;
-            count += bad;
-        }
+        const auto flag_row = [&](const Sample* hot_row, const Sample* dead_row, int from, int to) {
+            return from < to ? rows.flag(up, row, down, hot_row, dead_row, f, from, to, threshold) : 0u;
+        };
+        const unsigned count = flag_row(hm, dm, 1, mapped) + flag_row(nullptr, nullptr, mapped, w - 1);
         flagged += count;
         row_flagged_[y] = count;
     }
@@ -202,42 +194,54 @@ void DefectCorrection::Run(DibImage& raw, int x0, int y0, const DibImage& hot, c
     }
     // The outermost rows and columns are never flagged, so every flagged pixel has a good
     // neighbour in all four directions: one sweep per direction finds them all, in linear time.
-    below_.resize(static_cast<size_t>(w) * h);
-    up_.resize(static_cast<size_t>(w));
-    right_.resize(static_cast<size_t>(w));
-    {
-        std::vector<uint32_t>& nearest = up_;  // used for the values below first
-        const Sample* last = RowOf<Sample>(raw, h - 1);
-        for (int x = 0; x < w; ++x) nearest[x] = last[x];
-        for (int y = h - 2; y >= 1; --y) {
-            const Sample* row = RowOf<Sample>(raw, y);
-            const Sample* f = RowOf<Sample>(flags, y);
-            uint32_t* below = &below_[static_cast<size_t>(y) * w];
-            for (int x = 1; x < w - 1; ++x) {
-                if (f[x]) below[x] = nearest[x];
-                else nearest[x] = row[x];
-            }
+    // The sweeps select rather than branch: in a noisy picture the flags follow no pattern.
+    const size_t row_bytes = static_cast<size_t>(w) * sizeof(Sample);
+    below_.resize(row_bytes * h);
+    up_.resize(row_bytes);
+    left_.resize(row_bytes * kScanRows);
+    right_.resize(row_bytes * kScanRows);
+    auto scratch = [](std::vector<uint8_t>& v, size_t at = 0) { return reinterpret_cast<Sample*>(v.data() + at); };
+    // The nearest good value below, row by row from the bottom; kept in up_ meanwhile.
+    std::memcpy(up_.data(), RowOf<Sample>(raw, h - 1), row_bytes);
+    for (int y = h - 2; y >= 1; --y)
+        rows.carry_up(RowOf<Sample>(raw, y), RowOf<Sample>(flags, y), scratch(up_), scratch(below_, row_bytes * y), w);
+    // The left and right scans are serial along a row; four rows at a time keep four chains going.
+    Sample* up = scratch(up_);
+    std::memcpy(up, RowOf<Sample>(raw, 0), row_bytes);
+    for (int top = 1; top < h - 1; top += kScanRows) {
+        const int rows_here = std::min(kScanRows, h - 1 - top);
+        Sample* row[kScanRows];
+        const Sample* f[kScanRows];
+        Sample* left[kScanRows];
+        Sample* right[kScanRows];
+        for (int k = 0; k < kScanRows; ++k) {
+            const int y = top + std::min(k, rows_here - 1);  // a short group repeats its last row
+            row[k] = RowOf<Sample>(raw, y);
+            f[k] = RowOf<Sample>(flags, y);
+            left[k] = scratch(left_, row_bytes * k);
+            right[k] = scratch(right_, row_bytes * k);
         }
-    }
-    const Sample* first = RowOf<Sample>(raw, 0);
-    for (int x = 0; x < w; ++x) up_[x] = first[x];
-    for (int y = 1; y < h - 1; ++y) {
-        Sample* row = RowOf<Sample>(raw, y);
-        const Sample* f = RowOf<Sample>(flags, y);
-        const uint32_t* below = &below_[static_cast<size_t>(y) * w];
-        uint32_t nearest = row[w - 1];
-        for (int x = w - 2; x >= 1; --x) {
-            if (f[x]) right_[x] = nearest;
-            else nearest = row[x];
-        }
-        nearest = row[0];
-        for (int x = 1; x < w - 1; ++x) {
-            if (f[x]) {
-                row[x] = static_cast<Sample>((nearest + right_[x] + up_[x] + below[x]) / 4);
-            } else {
-                nearest = row[x];
-                up_[x] = row[x];
+        uint32_t nearest[kScanRows];
+        for (int k = 0; k < kScanRows; ++k) nearest[k] = row[k][w - 1];
+        for (int x = w - 2; x >= 1; --x)
+            for (int k = 0; k < kScanRows; ++k) {
+                right[k][x] = static_cast<Sample>(nearest[k]);
+                nearest[k] ^= (nearest[k] ^ row[k][x]) & (uint32_t{f[k][x]} - 1);
             }
+        for (int k = 0; k < kScanRows; ++k) nearest[k] = row[k][0];
+        for (int x = 1; x < w - 1; ++x)
+            for (int k = 0; k < kScanRows; ++k) {
+                left[k][x] = static_cast<Sample>(nearest[k]);
+                nearest[k] ^= (nearest[k] ^ row[k][x]) & (uint32_t{f[k][x]} - 1);
+            }
+        for (int k = 0; k < rows_here; ++k) {
+            if (row_flagged_[top + k])
+                rows.replace(row[k] + 1, f[k] + 1, left[k] + 1, right[k] + 1,
+                             scratch(below_, row_bytes * (top + k)) + 1, up + 1, w - 2);
+            else
+                std::memcpy(up, row[k], row_bytes);
+            up[0] = row[k][0];
+            up[w - 1] = row[k][w - 1];
         }
     }
 }

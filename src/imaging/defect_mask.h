@@ -9,6 +9,8 @@
 
 namespace kelvox::imaging {
 
+struct KernelSet;
+
 // Map thresholds: hot where the dark reference is above, dead where the bright one is below.
 inline constexpr int kHotAbove8 = 192, kDeadBelow8 = 64;
 inline constexpr int kHotAbove16 = 0x3000, kDeadBelow16 = 4096;
@@ -27,6 +29,8 @@ int BuildDefectMap(const DibImage& reference, DibImage& map, bool hot);
 // divisions are made once per reference change as exact multiply-and-shift factors.
 class ShadingCorrection {
 public:
+    ShadingCorrection();  // with the kernels for this processor
+    explicit ShadingCorrection(const KernelSet& kernels) : kernels_(&kernels) {}
     // Factors for the references' present contents (same size, 8 or 16 bits); again after they change.
     void Prepare(const DibImage& dark, const DibImage& bright);
     // Forgets the factors, so the next frame prepares them again.
@@ -38,6 +42,7 @@ public:
     void Apply(DibImage& raw, int x0, int y0) const;
 
 private:
+    const KernelSet* kernels_;
     int bits_ = 0, width_ = 0, height_ = 0;
     const DibImage* dark_ = nullptr;
     std::vector<int32_t> factor8_;    // ±ceil(2^24 / |B - D|) with the sign of B - D; 0 where D = B
@@ -52,6 +57,8 @@ private:
 // the defective pixels.
 class DefectCorrection {
 public:
+    DefectCorrection();  // with the kernels for this processor
+    explicit DefectCorrection(const KernelSet& kernels) : kernels_(&kernels) {}
     void Apply(DibImage& raw, int x0, int y0, const DibImage& hot, const DibImage& dead, DibImage& flags,
                int threshold);
 
@@ -59,8 +66,10 @@ private:
     template <class Sample>
     void Run(DibImage& raw, int x0, int y0, const DibImage& hot, const DibImage& dead, DibImage& flags, int threshold);
 
-    std::vector<uint32_t> below_;  // the nearest good value below each flagged pixel, by position
-    std::vector<uint32_t> up_, right_;
+    const KernelSet* kernels_;
+    // Samples of the sweeps: the nearest good value below each pixel, and a row each of the
+    // nearest above, to the left and to the right.
+    std::vector<uint8_t> below_, up_, left_, right_;
     std::vector<unsigned> row_flagged_;
 };
 

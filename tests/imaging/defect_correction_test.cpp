@@ -1,6 +1,7 @@
 // The shading and defect corrections held byte for byte against plain per-pixel versions written
 // from their description (signed divisions, searches to the image edge), on random pictures and
-// references, full frame and in windows, and the worked examples of the description.
+// references, full frame and in windows, with every kernel set, and the worked examples of the
+// description.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "imaging/colour_kernels.h"
 #include "imaging/defect_mask.h"
 
 using namespace kelvox::imaging;
@@ -96,13 +98,14 @@ TEST(DefectCorrection, FastVersionsEqualThePlainOnes) {
     const struct {
         int width, height, x0, y0;
     } windows[] = {{64, 48, 0, 0}, {20, 15, 7, 9}, {64, 10, 0, 30}, {3, 3, 60, 44}, {33, 48, 31, 0}};
+    for (const KernelSet* set : RunnableKernelSets())
     for (const auto& k : kinds) {
         References r(k.bits, random, k.defects);
-        ShadingCorrection shading;
+        ShadingCorrection shading(*set);
         shading.Prepare(r.dark, r.bright);
-        DefectCorrection defects;
+        DefectCorrection defects(*set);
         for (const auto& w : windows) {
-            SCOPED_TRACE(testing::Message() << k.bits << " bits, " << k.defects << " marked, window " << w.width << "x"
+            SCOPED_TRACE(testing::Message() << set->name << ", " << k.bits << " bits, " << k.defects << " marked, window " << w.width << "x"
                                             << w.height << " at " << w.x0 << "," << w.y0);
             DibImage fast, plain;
             ASSERT_TRUE(fast.Create(w.width, w.height, k.bits));
