@@ -220,6 +220,16 @@ KELVOX_API int Kelvox_LoadMaskFileW(int handle, const wchar_t *file_name);
 KELVOX_API int Kelvox_LoadConfigFileA(int handle, const char *file_name);
 KELVOX_API int Kelvox_LoadConfigFileW(int handle, const wchar_t *file_name);
 
+/* Settings dialogs, modal over `owner` (English, or Japanese on a Japanese system): the camera
+   dialog (stream format and size presets, stored for the camera; a running capture is stopped for
+   it and started again), the analog dialog (gains, exposure, mirrors; changed live) and the image
+   dialog (picture settings, grey gains and offsets; changed live). Cancel puts back what the
+   analog and image dialogs changed. 1 once the dialog closed; 0 with KELVOX_ERR_NOT_READY without
+   an open camera, KELVOX_ERR_WINDOW where no dialog can be shown (no window system). */
+KELVOX_API int Kelvox_SetCameraDlg(int handle, KELVOX_HWND owner);
+KELVOX_API int Kelvox_SetAnalogDlg(int handle, KELVOX_HWND owner);
+KELVOX_API int Kelvox_SetImageDlg(int handle, KELVOX_HWND owner);
+
 /* Exposure, temperature, mirror and other settings */
 KELVOX_API int Kelvox_SetExposureTimeEx(int handle, double seconds);
 KELVOX_API double Kelvox_GetExposureTimeEx(int handle, int *ok);

@@ -1,8 +1,20 @@
-// Settings with their own operations; registers, I/O port and EEPROM; functions this camera lacks.
+// Settings with their own operations and dialogs; registers, I/O port and EEPROM; functions this camera lacks.
 #include "api/call_frame.h"
 
 using kelvox::CallFrame;
 using kelvox::Session;
+
+KELVOX_API int Kelvox_SetCameraDlg(int handle, KELVOX_HWND owner) {
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetCameraDlg(owner); });
+}
+
+KELVOX_API int Kelvox_SetAnalogDlg(int handle, KELVOX_HWND owner) {
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetAnalogDlg(owner); });
+}
+
+KELVOX_API int Kelvox_SetImageDlg(int handle, KELVOX_HWND owner) {
+    return CallFrame(handle, 0, [&](Session& s) { return s.SetImageDlg(owner); });
+}
 
 KELVOX_API int Kelvox_SetExposureTimeEx(int handle, double seconds) {
     return CallFrame(handle, 0, [&](Session& s) { return s.analog().SetExposureTimeEx(seconds); });

@@ -28,10 +28,13 @@
 #include "session/error_history.h"
 #include "session/register_access.h"
 #include "settings/camera_store.h"
+#include "settings/dialog_model.h"
 #include "settings/records.h"
 #include "ui/preview_window.h"
 
 namespace kelvox {
+
+class AnalogDialog;
 
 class Session {
 public:
@@ -139,6 +142,12 @@ public:
     int LoadConfigFileW(const wchar_t* name);
     std::vector<std::pair<int32_t, int32_t>> config_pairs();
 
+    // ---- settings dialogs ----
+    // Modal over `owner`; 1 once closed, whatever the user chose.
+    int SetCameraDlg(platform::WindowHandle owner);
+    int SetAnalogDlg(platform::WindowHandle owner);
+    int SetImageDlg(platform::WindowHandle owner);
+
     // ---- image-filter values (identifiers of the filter table) ----
     int SetFilterValue(int id, int value);
     int GetFilterValue(int id, int* ok);
@@ -160,6 +169,8 @@ private:
     friend class AnalogControls;
     friend class CameraCatalog;
     friend class RegisterAccess;
+    friend class AnalogDialog;
+    friend class ImageDialog;
 
     settings::FormatCapabilities FormatCapabilities() const;
     // The analog, image-filter and grey groups of a camera number, into and out of the records.
@@ -212,6 +223,10 @@ private:
     bool NarrowFileName(const wchar_t* name, char (&narrow)[kMaxFileName]);
     // False, with error 1 recorded, when no camera is open.
     bool NeedOpenCamera();
+    // An open camera and a window system (error 4 without one).
+    bool NeedDialogs();
+    // The model's dialog; 0, with error 4 recorded, when it could not be shown.
+    int ShowDialog(platform::WindowHandle owner, settings::DialogModel& model);
     // False, with error 1 recorded (or only notified), when initialise left no device object.
     bool NeedDevice(bool notify_only = false);
     // A device answer of 0 becomes error 6; the answer is passed on.
@@ -275,6 +290,7 @@ private:
     uint32_t record_duration_ = 0;
     std::thread recorder_thread_;
     std::unique_ptr<platform::Event> recorder_exit_;
+    AnalogDialog* analog_dialog_ = nullptr;  // while the analog dialog is open; under the frame lock
     CameraCatalog cameras_{*this};
     AnalogControls analog_{*this};
     RegisterAccess registers_{*this};

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "imaging/auto_exposure.h"
+#include "resources/resource_ids.h"
+#include "session/analog_dialog.h"
 #include "session/session.h"
 
 namespace kelvox {
@@ -26,6 +28,7 @@ void Session::ApplyAutoExposure(imaging::DibImage& raw) {
         c.SetGlobalGain(static_cast<uint32_t>(gain));
         settings_.global_gain = settings_.gain_green1 = settings_.gain_red = settings_.gain_blue =
             settings_.gain_green2 = gain;
+        if (analog_dialog_) analog_dialog_->Show(IDC_GLOBAL_GAIN_EDIT, gain);
     } else {
         int exposure = static_cast<uint16_t>(static_cast<int64_t>(settings_.exposure * f));
         exposure = std::max(1, exposure);
@@ -33,6 +36,7 @@ void Session::ApplyAutoExposure(imaging::DibImage& raw) {
         exposure = std::clamp(exposure, range.min, range.max);
         c.SetRealExposureTime(static_cast<uint32_t>(exposure));
         settings_.exposure = exposure;
+        if (analog_dialog_) analog_dialog_->Show(IDC_EXPOSURE_EDIT, exposure);
         if (c.IsExposureTimeExSupported()) {
             double seconds = -1.0;
             if (c.GetExposureTimeEx(&seconds)) settings_.exposure_seconds = seconds;

@@ -208,4 +208,32 @@ std::vector<CaptureWindow> ReadSizePresets(const std::string& key) {
     return presets;
 }
 
+bool ReadStreamValues(int camera, int* size_index, StreamFormat* format) {
+    RegistryKey root, cam;
+    if (!root.Open(kRootKey) || !cam.Open(CameraKey(camera))) return false;
+    ReadInto(cam, "Size", size_index);
+    ReadInto(cam, "Color", &format->color);
+    ReadInto(cam, "SubSample", &format->subsample);
+    ReadInto(cam, "WaitTime", &format->wait_time);
+    ReadInto(cam, "Clock", &format->clock);
+    return true;
+}
+
+bool WriteStreamValues(int camera, const std::vector<CaptureWindow>& presets, int size_index,
+                       const StreamFormat& format) {
+    RegistryKey cam;
+    if (!cam.Create(CameraKey(camera))) return false;
+    bool ok = true;
+    for (size_t n = 0; n < presets.size() && n < static_cast<size_t>(kMaxSizePresets); ++n) {
+        RegistryKey size;
+        const CaptureWindow& w = presets[n];
+        ok = size.Create(SizeKey(CameraKey(camera), static_cast<int>(n))) && size.SetDword("TH", w.total_width) &&
+             size.SetDword("TV", w.total_height) && size.SetDword("EH", w.width) && size.SetDword("EV", w.height) &&
+             size.SetDword("EHS", w.x) && size.SetDword("EVS", w.y) && size.SetDword("Buf", w.buffers) && ok;
+    }
+    return cam.SetDword("Size", size_index) && cam.SetDword("Color", format.color) &&
+           cam.SetDword("SubSample", format.subsample) && cam.SetDword("WaitTime", format.wait_time) &&
+           cam.SetDword("Clock", format.clock) && ok;
+}
+
 }  // namespace kelvox::settings

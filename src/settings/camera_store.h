@@ -54,4 +54,10 @@ int SaveGray(int camera, const FilterSettings& filters);
 // The presets "Size_00", "Size_01", ... under `key`, up to the first missing one.
 std::vector<CaptureWindow> ReadSizePresets(const std::string& key);
 
+// The camera dialog's view of the stream values: read as stored (a missing value leaves its
+// field; false without the camera key), and written with the presets numbered from 0.
+bool ReadStreamValues(int camera, int* size_index, StreamFormat* format);
+bool WriteStreamValues(int camera, const std::vector<CaptureWindow>& presets, int size_index,
+                       const StreamFormat& format);
+
 }  // namespace kelvox::settings
