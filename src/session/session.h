@@ -147,6 +147,9 @@ public:
     int SetCameraDlg(platform::WindowHandle owner);
     int SetAnalogDlg(platform::WindowHandle owner);
     int SetImageDlg(platform::WindowHandle owner);
+    // The open analog dialog, which the automatic gain and exposure control keeps up to date;
+    // null when none is open.
+    void SetAnalogDialog(AnalogDialog* dialog);
 
     // ---- image-filter values (identifiers of the filter table) ----
     int SetFilterValue(int id, int value);

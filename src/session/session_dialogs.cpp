@@ -62,17 +62,16 @@ int Session::SetCameraDlg(platform::WindowHandle owner) {
 int Session::SetAnalogDlg(platform::WindowHandle owner) {
     if (!NeedDialogs()) return 0;
     AnalogDialog dialog(*this, DialogLanguage());
-    {
-        std::lock_guard<std::mutex> lock(frame_lock_);
-        analog_dialog_ = &dialog;
-    }
+    SetAnalogDialog(&dialog);
     const int result = ShowDialog(owner, dialog);
-    {
-        std::lock_guard<std::mutex> lock(frame_lock_);
-        analog_dialog_ = nullptr;
-    }
+    SetAnalogDialog(nullptr);
     dialog.End(result);
     return result ? 1 : 0;
+}
+
+void Session::SetAnalogDialog(AnalogDialog* dialog) {
+    std::lock_guard<std::mutex> lock(frame_lock_);
+    analog_dialog_ = dialog;
 }
 
 int Session::SetImageDlg(platform::WindowHandle owner) {

@@ -3,8 +3,10 @@
 // boxes and presses buttons; then what reached the camera, the session and the registry.
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "kelvox/kelvox_sim.h"
 
 #include <commctrl.h>
+#include <wincodec.h>
 #include "resource_ids.h"
 
 namespace {
@@ -105,6 +108,54 @@ std::vector<std::string> Entries(HWND page, int id) {
 }
 bool Enabled(HWND page, int id) { return IsWindowEnabled(GetDlgItem(page, id)) != 0; }
 
+// The dialog as it is on the screen, as <directory>/<name>-en.png or -ja.png, when the run asks
+// for screenshots (KELVOX_SCREENSHOT_DIR).
+void Screenshot(HWND dialog, const char* name) {
+    const char* directory = std::getenv("KELVOX_SCREENSHOT_DIR");
+    if (!directory || !*directory) return;
+    CreateDirectoryA(directory, nullptr);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(200);
+    RECT r;
+    GetWindowRect(dialog, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const std::wstring path = std::wstring(directory, directory + std::strlen(directory)) + L"/" +
+                              std::wstring(name, name + std::strlen(name)) + (kJapanese ? L"-ja.png" : L"-en.png");
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IWICImagingFactory* factory = nullptr;
+    IWICStream* stream = nullptr;
+    IWICBitmapEncoder* encoder = nullptr;
+    IWICBitmapFrameEncode* frame = nullptr;
+    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
+    const bool written =
+        SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))) &&
+        SUCCEEDED(factory->CreateStream(&stream)) && SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
+        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+        SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+        SUCCEEDED(frame->SetSize(static_cast<UINT>(w), static_cast<UINT>(h))) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
+        SUCCEEDED(frame->WritePixels(static_cast<UINT>(h), static_cast<UINT>(w) * 4, static_cast<UINT>(w * h * 4),
+                                     static_cast<BYTE*>(bits))) &&
+        SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+    for (IUnknown* u : std::initializer_list<IUnknown*>{frame, encoder, stream, factory})
+        if (u) u->Release();
+    CoUninitialize();
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    EXPECT_TRUE(written) << "screenshot " << name;
+}
+
 class DllDialogs : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -166,6 +217,7 @@ TEST_F(DllDialogs, CameraDialogOkStoresTheStreamFormat) {
     bool clock_enabled = true, owner_enabled = true;
     ASSERT_EQ(Run(api_.Kelvox_SetCameraDlg,
                   [&](HWND d) {
+                      Screenshot(d, "camera");
                       clocks = Entries(d, IDC_CLOCK);
                       clock_enabled = Enabled(d, IDC_CLOCK);
                       owner_enabled = IsWindowEnabled(owner_) != 0;
@@ -207,6 +259,7 @@ TEST_F(DllDialogs, AnalogDialogCancelRestoresTheGain) {
                   [&](HWND d) {
                       HWND page = PageWith(d, IDC_GLOBAL_GAIN_BAR);
                       Slide(page, IDC_GLOBAL_GAIN_BAR, 300);
+                      Screenshot(d, "analog");
                       during = GainRegister();
                       record_during = Filter(KELVOX_FILTER_GLOBAL_GAIN);
                       Click(d, IDCANCEL);
@@ -227,7 +280,7 @@ TEST_F(DllDialogs, ImageDialogFollowsTheOutputFormat) {
     for (const auto& c : cases) {
         ASSERT_TRUE(api_.Kelvox_SetColorMode(handle_, c.bits));
         int tabs = 0;
-        bool hue = false, saturation = false, red = false, gamma = false;
+        bool hue = false, saturation = false, red = false, gamma = false, gray_shown = false;
         ASSERT_EQ(Run(api_.Kelvox_SetImageDlg,
                       [&](HWND d) {
                           tabs = static_cast<int>(SendMessageA(GetDlgItem(d, IDC_TAB), TCM_GETITEMCOUNT, 0, 0));
@@ -236,6 +289,15 @@ TEST_F(DllDialogs, ImageDialogFollowsTheOutputFormat) {
                           saturation = Enabled(page, IDC_SATURATION_EDIT);
                           red = Enabled(page, IDC_RED_GAIN_EDIT);
                           gamma = Enabled(page, IDC_GAMMA_EDIT);
+                          Screenshot(d, c.bits == 8 ? "image-mono" : "image-colour");
+                          if (tabs == 2) {  // the gray page, as a click on its tab shows it
+                              HWND tab = GetDlgItem(d, IDC_TAB);
+                              SendMessageA(tab, TCM_SETCURSEL, 1, 0);
+                              NMHDR change{tab, IDC_TAB, static_cast<UINT>(TCN_SELCHANGE)};
+                              SendMessageA(d, WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&change));
+                              gray_shown = IsWindowVisible(PageWith(d, IDC_GRAY_GAIN_FIRST)) != 0;
+                              Screenshot(d, "image-gray");
+                          }
                           Click(d, IDOK);
                       }),
                   1);
@@ -244,6 +306,7 @@ TEST_F(DllDialogs, ImageDialogFollowsTheOutputFormat) {
         EXPECT_EQ(saturation, c.hue) << c.bits;
         EXPECT_EQ(red, c.hue) << c.bits;
         EXPECT_TRUE(gamma) << c.bits;
+        EXPECT_EQ(gray_shown, c.tabs == 2) << c.bits;
     }
 }
 
@@ -335,3 +398,37 @@ TEST_F(DllDialogs, AutomaticGainShowsInTheOpenAnalogDialog) {
     EXPECT_GE(matches, checks * 9 / 10);
     EXPECT_GE(shown.size(), 2u);  // the gain moved, and the edit with it
 }
+
+TEST_F(DllDialogs, TemplatesAndTextsFollowTheSystemLanguage) {
+    std::wstring title, tab, format, unit;
+    ASSERT_EQ(Run(api_.Kelvox_SetAnalogDlg,
+                  [&](HWND d) {
+                      wchar_t text[64] = {};
+                      GetWindowTextW(d, text, 64);
+                      title = text;
+                      TCITEMW item{};
+                      item.mask = TCIF_TEXT;
+                      item.pszText = text;
+                      item.cchTextMax = 64;
+                      SendMessageW(GetDlgItem(d, IDC_TAB), TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+                      tab = text;
+                      HWND page = PageWith(d, IDC_EXPOSURE_EX_UNIT);
+                      SendMessageW(GetDlgItem(page, IDC_EXPOSURE_EX_UNIT), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+                      unit = text;
+                      Click(d, IDOK);
+                  }),
+              1);
+    ASSERT_EQ(Run(api_.Kelvox_SetCameraDlg,
+                  [&](HWND d) {
+                      wchar_t text[64] = {};
+                      SendMessageW(GetDlgItem(d, IDC_PIXEL_FORMAT), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+                      format = text;
+                      Click(d, IDCANCEL);
+                  }),
+              1);
+    EXPECT_EQ(title, kJapanese ? L"\u30d7\u30ed\u30d1\u30c6\u30a3" : L"Property");
+    EXPECT_EQ(tab, kJapanese ? L"\u30a2\u30ca\u30ed\u30b0\u30b2\u30a4\u30f3" : L"Analog Gain");
+    EXPECT_EQ(format, kJapanese ? L"\u30e2\u30ce\u30af\u30ed 8bit" : L"Monochrome 8bit");
+    EXPECT_EQ(unit, L"\u03bcs");  // the micro sign as written, in either code page
+}
+

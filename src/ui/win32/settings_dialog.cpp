@@ -183,7 +183,7 @@ BOOL Initialise(HWND window, Dialog& d) {
     }
     HMODULE module = ThisModule();
     for (size_t i = 0; i < d.specs.size(); ++i) {
-        HWND page = CreateDialogParamA(module, MAKEINTRESOURCEA(d.specs[i].template_id), tab, PageProc,
+        HWND page = CreateDialogParamW(module, MAKEINTRESOURCEW(d.specs[i].template_id), tab, PageProc,
                                        reinterpret_cast<LPARAM>(&d.pages[i]));
         if (!page) {
             EndDialog(window, 0);
@@ -268,7 +268,9 @@ int RunSettingsDialog(platform::WindowHandle owner, settings::DialogModel& model
     d.pages.resize(d.specs.size());
     for (size_t i = 0; i < d.specs.size(); ++i) d.pages[i].model = d.specs[i].model;
     d.state.face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-    const INT_PTR result = DialogBoxParamA(ThisModule(), MAKEINTRESOURCEA(model.TemplateId()),
+    // Unicode windows: the texts show as written (Japanese, the micro sign) whatever the system's
+    // code page.
+    const INT_PTR result = DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(model.TemplateId()),
                                            static_cast<HWND>(owner), DialogProc, reinterpret_cast<LPARAM>(&d));
     DeleteObject(d.state.face);
     return result == 1 || result == 2 ? static_cast<int>(result) : 0;
