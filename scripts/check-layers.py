@@ -15,13 +15,14 @@ import sys
 # Which layers each layer may include besides itself. "public" is include/kelvox/.
 ALLOWED = {
     "api": {"session", "platform", "public"},
-    "session": {"device", "imaging", "output", "settings", "ui", "platform", "public"},
+    # resources/resource_ids.h: the dialogs' control ids, plain numbers shared with the .rc.
+    "session": {"device", "imaging", "output", "settings", "ui", "resources", "platform", "public"},
     "device": {"usb", "sensor", "platform"},
     "usb": {"platform"},
     "sensor": {"platform"},
     "imaging": {"platform"},
     "output": {"imaging", "platform"},  # the writers take a DibImage
-    "settings": {"platform"},
+    "settings": {"resources", "platform"},
     "ui": {"imaging", "settings", "platform", "resources"},
     "resources": set(),
     "platform": set(),

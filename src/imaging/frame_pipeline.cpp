@@ -73,7 +73,7 @@ void FramePipeline::ProcessGrey(DibImage& raw, DibImage& colour, const FrameCont
             balance.offset[p] = filters_.gray_offset[p];
         }
         const Plane plane = PlaneOf(raw);
-        if (filters_.gray_calibration) {
+        if (filters_.gray_calibration == 1) {  // -1 ("all frames" in the dialog) is not a request
             MeasureGrayGains(plane, filters_.bayer_mode, &balance);
             for (int p = 0; p < 4; ++p) filters_.gray_gain[p] = balance.gain[p];
             filters_.gray_calibration = 0;

@@ -199,6 +199,21 @@ settings::DialogModel::Answer ImageDialog::Button(int id) {
     return answer;
 }
 
+void ImageDialog::PostingPage::SetPoster(std::function<void(int, int)> post) {
+    std::lock_guard<std::mutex> lock(lock_);
+    post_ = std::move(post);
+}
+
+void ImageDialog::PostingPage::Post() {
+    std::lock_guard<std::mutex> lock(lock_);
+    if (post_) post_(settings::kShowAll, 0);
+}
+
+void ImageDialog::Refresh() {
+    filter_page_.Post();
+    gray_page_.Post();
+}
+
 void ImageDialog::End(int result) {
     if (result == 1) return;
     std::lock_guard<std::mutex> lock(s_.frame_lock_);

@@ -2,6 +2,8 @@
 // The image dialog's model: the picture settings of frame processing (filter page) and, for the
 // grey output formats, the grey gains and offsets (gray page), changed in the session as the user
 // moves a control; anything but OK puts back what was there before.
+#include <functional>
+#include <mutex>
 #include <vector>
 
 #include "settings/dialog_model.h"
@@ -30,8 +32,21 @@ public:
     Answer Button(int id) override;
     // After the dialog: unless it ended with OK, the copy goes back.
     void End(int result);
+    // Called by the frame thread (frame lock held) when processing changed the gains the pages
+    // show: each page shows the session's values again, on its own thread.
+    void Refresh();
 
-    class FilterPage final : public settings::PageModel {
+    // A page's way of hearing from the frame thread.
+    class PostingPage : public settings::PageModel {
+    public:
+        void SetPoster(std::function<void(int, int)> post) override;
+        void Post();
+
+    private:
+        std::mutex lock_;
+        std::function<void(int, int)> post_;
+    };
+    class FilterPage final : public PostingPage {
     public:
         FilterPage(ImageDialog& dialog) : d_(dialog) {}
         settings::Updates Initialise() override;
@@ -40,7 +55,7 @@ public:
     private:
         ImageDialog& d_;
     };
-    class GrayPage final : public settings::PageModel {
+    class GrayPage final : public PostingPage {
     public:
         GrayPage(ImageDialog& dialog) : d_(dialog) {}
         settings::Updates Initialise() override;

@@ -35,6 +35,7 @@
 namespace kelvox {
 
 class AnalogDialog;
+class ImageDialog;
 
 class Session {
 public:
@@ -150,6 +151,8 @@ public:
     // The open analog dialog, which the automatic gain and exposure control keeps up to date;
     // null when none is open.
     void SetAnalogDialog(AnalogDialog* dialog);
+    // The open image dialog, shown the gains automatic white balance and grey calibration find.
+    void SetImageDialog(ImageDialog* dialog);
 
     // ---- image-filter values (identifiers of the filter table) ----
     int SetFilterValue(int id, int value);
@@ -294,6 +297,7 @@ private:
     std::thread recorder_thread_;
     std::unique_ptr<platform::Event> recorder_exit_;
     AnalogDialog* analog_dialog_ = nullptr;  // while the analog dialog is open; under the frame lock
+    ImageDialog* image_dialog_ = nullptr;    // while the image dialog is open; under the frame lock
     CameraCatalog cameras_{*this};
     AnalogControls analog_{*this};
     RegisterAccess registers_{*this};

@@ -74,10 +74,17 @@ void Session::SetAnalogDialog(AnalogDialog* dialog) {
     analog_dialog_ = dialog;
 }
 
+void Session::SetImageDialog(ImageDialog* dialog) {
+    std::lock_guard<std::mutex> lock(frame_lock_);
+    image_dialog_ = dialog;
+}
+
 int Session::SetImageDlg(platform::WindowHandle owner) {
     if (!NeedDialogs()) return 0;
     ImageDialog dialog(*this, DialogLanguage());
+    SetImageDialog(&dialog);
     const int result = ShowDialog(owner, dialog);
+    SetImageDialog(nullptr);
     dialog.End(result);
     return result ? 1 : 0;
 }

@@ -1,10 +1,12 @@
 // Frame processing of the session: the automatic exposure or gain control, then the frame
 // pipeline on the pictures of the prepared colour mode. Runs with the frame lock held.
 #include <algorithm>
+#include <array>
 
 #include "imaging/auto_exposure.h"
 #include "resources/resource_ids.h"
 #include "session/analog_dialog.h"
+#include "session/image_dialog.h"
 #include "session/session.h"
 
 namespace kelvox {
@@ -56,7 +58,13 @@ void Session::ProcessFrame() {
     frame.mirror_v = settings_.mirror_v != 0;
     frame.mirror_h_in_software = settings_.mirror_h && !device_->controls().IsMirrorSupported(true);
     frame.mirror_v_in_software = settings_.mirror_v && !device_->controls().IsMirrorSupported(false);
+    const int red = filters_.bayer_red, green = filters_.bayer_green, blue = filters_.bayer_blue;
+    const std::array<int, 4> gray = filters_.gray_gain;
     pipeline_.Process(raw, *pictures_[mode], *pictures_[kOut24], frame, filters_);
+    // Automatic white balance or grey calibration found new gains: an open dialog shows them.
+    if (image_dialog_ && (red != filters_.bayer_red || green != filters_.bayer_green || blue != filters_.bayer_blue ||
+                          gray != filters_.gray_gain))
+        image_dialog_->Refresh();
 }
 
 }  // namespace kelvox

@@ -27,6 +27,9 @@ struct ControlUpdate {
 };
 using Updates = std::vector<ControlUpdate>;
 
+// Posted instead of a control id: the page shows its model's present values again.
+inline constexpr int kShowAll = 0;
+
 // Builders for the usual changes.
 ControlUpdate Text(int id, std::string text);
 ControlUpdate Position(int id, int position);
@@ -63,7 +66,8 @@ public:
     // changes it makes itself.
     virtual Updates Changed(int id, const ControlInput& input) = 0;
     // Gives the window layer's way of changing an edit from another thread: the edit's text
-    // becomes the value on the page's own thread, and then counts as the user's change.
+    // becomes the value on the page's own thread, and then counts as the user's change (id
+    // kShowAll: the page is set up again from Initialise).
     virtual void SetPoster(std::function<void(int id, int value)> post) { (void)post; }
 };
 

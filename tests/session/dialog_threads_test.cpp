@@ -1,6 +1,6 @@
 // The analog and image dialogs' models changing the camera and the session while live preview
 // processes every frame with automatic gain on, and the automatic control showing each new gain
-// to the open analog dialog (ThreadSanitizer).
+// to the open analog dialog and the white balance's gains to the image dialog (ThreadSanitizer).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -44,6 +44,9 @@ TEST(DialogThreads, DialogChangesAndAutomaticGainWhileFramesFlow) {
     session.SetAnalogDialog(&analog);
     kelvox::ImageDialog image(session, kelvox::settings::Language::kEnglish);
     kelvox::settings::PageModel& filters = *image.Pages().at(0).model;
+    std::atomic<int> refreshed{0};  // white balance found gains: the filter page is to show them
+    filters.SetPoster([&](int id, int) { refreshed += id == kelvox::settings::kShowAll; });
+    session.SetImageDialog(&image);
     ASSERT_EQ(Kelvox_StartPreview(h), 1);
 
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
@@ -57,6 +60,8 @@ TEST(DialogThreads, DialogChangesAndAutomaticGainWhileFramesFlow) {
     }
     EXPECT_EQ(Kelvox_StopPreview(h), 1);
     session.SetAnalogDialog(nullptr);
+    session.SetImageDialog(nullptr);
+    EXPECT_GT(refreshed.load(), 0);
     {
         std::lock_guard<std::mutex> lock(shown_lock);
         EXPECT_GE(shown.size(), 2u);

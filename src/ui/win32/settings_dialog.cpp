@@ -137,6 +137,10 @@ INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
             StartPage(*reinterpret_cast<PageWindow*>(lparam), window);
             return TRUE;
         case kShowValue:
+            if (wparam == settings::kShowAll) {
+                if (page) Apply(*page, page->model->Initialise());
+                return TRUE;
+            }
             // Not marked as applying: the edit's change then runs as the user's.
             SetDlgItemInt(window, static_cast<int>(wparam), static_cast<UINT>(lparam), TRUE);
             return TRUE;
