@@ -1,6 +1,5 @@
 #include "session/analog_dialog.h"
 
-#include <cstdlib>
 #include <string>
 
 #include "resources/resource_ids.h"
@@ -30,21 +29,6 @@ constexpr ColourGainRow kColourGains[] = {
     {{IDC_GAIN_B_BAR, IDC_GAIN_B_EDIT, IDC_GAIN_B_SPIN}, &CameraSettings::gain_blue, sensor::ColorChannel::Blue},
     {{IDC_GAIN_G2_BAR, IDC_GAIN_G2_EDIT, IDC_GAIN_G2_SPIN}, &CameraSettings::gain_green2, sensor::ColorChannel::Green2},
 };
-
-// The value of a row's bar or edit; false for any other control.
-bool RowValue(const ValueControls& row, int id, const ControlInput& input, int* value) {
-    if (id == row.bar) *value = input.value;
-    else if (id == row.edit) *value = std::atoi(input.text.c_str());
-    else return false;
-    return true;
-}
-
-// The other controls of the row follow the one the user moved.
-void Follow(Updates& out, const ValueControls& row, int id, int value) {
-    if (id == row.bar) out.push_back(settings::Text(row.edit, std::to_string(value)));
-    else out.push_back(settings::Position(row.bar, value));
-    out.push_back(settings::Position(row.spin, value));
-}
 
 int PageSize(const sensor::ControlRange& r) { return (r.max - r.min) / 8; }
 
@@ -196,28 +180,28 @@ Updates AnalogDialog::Changed(int id, const ControlInput& input) {
     device::SensorControls& c = d.controls();
     Updates out;
     int value = 0;
-    if (RowValue(kGlobalGain, id, input, &value)) {
-        Follow(out, kGlobalGain, id, value);
+    if (settings::RowValue(kGlobalGain, id, input, &value)) {
+        settings::FollowValue(out, kGlobalGain, id, value);
         Update([&](CameraSettings& r) { r.global_gain = value; });
         c.SetGlobalGain(static_cast<uint32_t>(value));
         return out;
     }
     for (const ColourGainRow& row : kColourGains)
-        if (colour_page_ && RowValue(row.ids, id, input, &value)) {
-            Follow(out, row.ids, id, value);
+        if (colour_page_ && settings::RowValue(row.ids, id, input, &value)) {
+            settings::FollowValue(out, row.ids, id, value);
             Update([&](CameraSettings& r) { r.*row.field = value; });
             c.SetColorGain(row.channel, value);
             return out;
         }
-    if (RowValue(kExposure, id, input, &value)) {
-        Follow(out, kExposure, id, value);
+    if (settings::RowValue(kExposure, id, input, &value)) {
+        settings::FollowValue(out, kExposure, id, value);
         Update([&](CameraSettings& r) { r.exposure = value; });
         Updates more = Exposure(value);
         out.insert(out.end(), more.begin(), more.end());
         return out;
     }
-    if (!colour_page_ && has_black_level_ && RowValue(kBlackLevel, id, input, &value)) {
-        Follow(out, kBlackLevel, id, value);
+    if (!colour_page_ && has_black_level_ && settings::RowValue(kBlackLevel, id, input, &value)) {
+        settings::FollowValue(out, kBlackLevel, id, value);
         Update([&](CameraSettings& r) { r.black_level = value; });
         d.optional().SetBlackLevel(value);
         return out;
@@ -267,10 +251,6 @@ Updates AnalogDialog::Changed(int id, const ControlInput& input) {
     }
 }
 
-Updates AnalogDialog::ShowAll() {
-    return Initialise();
-}
-
 settings::DialogModel::Answer AnalogDialog::Button(int id) {
     Answer answer;
     if (id == 1 || id == 2) {
@@ -301,7 +281,7 @@ settings::DialogModel::Answer AnalogDialog::Button(int id) {
         if (has_short_) r.short_exposure_mode = 0;
         if (has_gain_mode_) r.gain_mode = 0;
     });
-    answer.updates.push_back({0, ShowAll()});
+    answer.updates.push_back({0, Initialise()});  // every visible control from the cache again
     return answer;
 }
 

@@ -33,7 +33,6 @@ public:
     void End(int result);
 
 private:
-    settings::Updates ShowAll();
     settings::Updates Exposure(int value);
     settings::Updates ExposureSeconds(double seconds);
     void ShowExposureSeconds(settings::Updates& out, double seconds);

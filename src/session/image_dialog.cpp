@@ -1,6 +1,5 @@
 #include "session/image_dialog.h"
 
-#include <cstdlib>
 #include <string>
 
 #include "resources/resource_ids.h"
@@ -35,19 +34,6 @@ constexpr int kBayerRadios[4] = {IDC_BAYER_MODE_0, IDC_BAYER_MODE_1, IDC_BAYER_M
 constexpr int kFilterModeRadios[3] = {IDC_FILTER_MODE_BAYER, IDC_FILTER_MODE_CONVERT, IDC_FILTER_MODE_GRAYSCALE};
 
 ValueControls GrayRow(int first, int i) { return {first + 3 * i, first + 3 * i + 1, first + 3 * i + 2}; }
-
-bool RowValue(const ValueControls& row, int id, const ControlInput& input, int* value) {
-    if (id == row.bar) *value = input.value;
-    else if (id == row.edit) *value = std::atoi(input.text.c_str());
-    else return false;
-    return true;
-}
-
-void Follow(Updates& out, const ValueControls& row, int id, int value) {
-    if (id == row.bar) out.push_back(settings::Text(row.edit, std::to_string(value)));
-    else out.push_back(settings::Position(row.bar, value));
-    out.push_back(settings::Position(row.spin, value));
-}
 
 void BayerRadios(Updates& out, int mode, bool enabled) {
     for (int m = 0; m < 4; ++m) {
@@ -121,8 +107,8 @@ Updates ImageDialog::FilterPage::Changed(int id, const ControlInput& input) {
     Updates out;
     int value = 0;
     for (const Row& row : kFilterRows)
-        if (RowValue(row.ids, id, input, &value)) {
-            Follow(out, row.ids, id, value);
+        if (settings::RowValue(row.ids, id, input, &value)) {
+            settings::FollowValue(out, row.ids, id, value);
             d_.Update([&](FilterSettings& f) { f.*row.field = value; });
             return out;
         }
@@ -157,13 +143,13 @@ Updates ImageDialog::GrayPage::Changed(int id, const ControlInput& input) {
     Updates out;
     int value = 0;
     for (int i = 0; i < 4; ++i) {
-        if (RowValue(GrayRow(IDC_GRAY_GAIN_FIRST, i), id, input, &value)) {
-            Follow(out, GrayRow(IDC_GRAY_GAIN_FIRST, i), id, value);
+        if (settings::RowValue(GrayRow(IDC_GRAY_GAIN_FIRST, i), id, input, &value)) {
+            settings::FollowValue(out, GrayRow(IDC_GRAY_GAIN_FIRST, i), id, value);
             d_.Update([&](FilterSettings& f) { f.gray_gain[i] = value; });
             return out;
         }
-        if (RowValue(GrayRow(IDC_GRAY_OFFSET_FIRST, i), id, input, &value)) {
-            Follow(out, GrayRow(IDC_GRAY_OFFSET_FIRST, i), id, value);
+        if (settings::RowValue(GrayRow(IDC_GRAY_OFFSET_FIRST, i), id, input, &value)) {
+            settings::FollowValue(out, GrayRow(IDC_GRAY_OFFSET_FIRST, i), id, value);
             d_.Update([&](FilterSettings& f) { f.gray_offset[i] = value; });
             return out;
         }

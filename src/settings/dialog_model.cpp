@@ -1,5 +1,7 @@
 #include "settings/dialog_model.h"
 
+#include <cstdlib>
+
 namespace kelvox::settings {
 
 ControlUpdate Text(int id, std::string text) {
@@ -88,6 +90,19 @@ void ShowValue(Updates& out, const ValueControls& ids, int value) {
 
 void ShowRow(Updates& out, const ValueControls& ids, bool visible) {
     for (const int id : {ids.bar, ids.edit, ids.spin}) out.push_back(Visible(id, visible));
+}
+
+bool RowValue(const ValueControls& row, int id, const ControlInput& input, int* value) {
+    if (id == row.bar) *value = input.value;
+    else if (id == row.edit) *value = std::atoi(input.text.c_str());
+    else return false;
+    return true;
+}
+
+void FollowValue(Updates& out, const ValueControls& row, int id, int value) {
+    if (id == row.bar) out.push_back(Text(row.edit, std::to_string(value)));
+    else out.push_back(Position(row.bar, value));
+    out.push_back(Position(row.spin, value));
 }
 
 }  // namespace kelvox::settings

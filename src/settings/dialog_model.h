@@ -56,6 +56,11 @@ struct ControlInput {
     std::string text;
 };
 
+// The value a user gave a row through its bar or its edit; false for any other control.
+bool RowValue(const ValueControls& row, int id, const ControlInput& input, int* value);
+// The row's other controls follow the one the user moved.
+void FollowValue(Updates& out, const ValueControls& row, int id, int value);
+
 // One page of controls: the child page of a tab, or the controls of a dialog without pages.
 class PageModel {
 public:
