@@ -281,6 +281,7 @@ TEST_F(DllDialogs, ImageDialogFollowsTheOutputFormat) {
         ASSERT_TRUE(api_.Kelvox_SetColorMode(handle_, c.bits));
         int tabs = 0;
         bool hue = false, saturation = false, red = false, gamma = false, gray_shown = false;
+        int brightness_at = -1, brightness_low = 0, thumb_off_centre = -1;
         ASSERT_EQ(Run(api_.Kelvox_SetImageDlg,
                       [&](HWND d) {
                           tabs = static_cast<int>(SendMessageA(GetDlgItem(d, IDC_TAB), TCM_GETITEMCOUNT, 0, 0));
@@ -289,6 +290,12 @@ TEST_F(DllDialogs, ImageDialogFollowsTheOutputFormat) {
                           saturation = Enabled(page, IDC_SATURATION_EDIT);
                           red = Enabled(page, IDC_RED_GAIN_EDIT);
                           gamma = Enabled(page, IDC_GAMMA_EDIT);
+                          brightness_at = static_cast<int>(SendMessageA(GetDlgItem(page, IDC_BRIGHTNESS_BAR), TBM_GETPOS, 0, 0));
+                          brightness_low = static_cast<int>(SendMessageA(GetDlgItem(page, IDC_BRIGHTNESS_BAR), TBM_GETRANGEMIN, 0, 0));
+                          RECT thumb{}, channel{};  // where the thumb is drawn, not only its number
+                          SendMessageA(GetDlgItem(page, IDC_BRIGHTNESS_BAR), TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+                          SendMessageA(GetDlgItem(page, IDC_BRIGHTNESS_BAR), TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+                          thumb_off_centre = std::abs((thumb.left + thumb.right) - (channel.left + channel.right)) / 2;
                           Screenshot(d, c.bits == 8 ? "image-mono" : "image-colour");
                           if (tabs == 2) {  // the gray page, as a click on its tab shows it
                               HWND tab = GetDlgItem(d, IDC_TAB);
@@ -307,6 +314,10 @@ TEST_F(DllDialogs, ImageDialogFollowsTheOutputFormat) {
         EXPECT_EQ(red, c.hue) << c.bits;
         EXPECT_TRUE(gamma) << c.bits;
         EXPECT_EQ(gray_shown, c.tabs == 2) << c.bits;
+        EXPECT_EQ(brightness_low, -255);
+        EXPECT_EQ(brightness_at, 0);  // the middle of -255..255
+        EXPECT_GE(thumb_off_centre, 0);
+        EXPECT_LE(thumb_off_centre, 6);
     }
 }
 

@@ -73,7 +73,7 @@ void Apply(PageWindow& page, const Updates& updates) {
         if (u.fields & ControlUpdate::kBuddy) SendMessageW(c, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(page.window, u.buddy)), 0);
         if (u.fields & ControlUpdate::kRange) {
             if (bar) {
-                SendMessageW(c, TBM_SETRANGEMIN, FALSE, u.low);
+                SendMessageW(c, TBM_SETRANGEMIN, TRUE, u.low);
                 SendMessageW(c, TBM_SETRANGEMAX, TRUE, u.high);
                 SendMessageW(c, TBM_SETPAGESIZE, 0, u.page);
             } else if (spin) {
@@ -81,7 +81,12 @@ void Apply(PageWindow& page, const Updates& updates) {
             }
         }
         if (u.fields & ControlUpdate::kPosition) {
-            if (bar) SendMessageW(c, TBM_SETPOS, TRUE, u.position);
+            if (bar) {
+                // Through the minimum first: Wine keeps a thumb drawn for an old range when the
+                // position itself does not change.
+                SendMessageW(c, TBM_SETPOS, FALSE, SendMessageW(c, TBM_GETRANGEMIN, 0, 0));
+                SendMessageW(c, TBM_SETPOS, TRUE, u.position);
+            }
             else if (spin) SendMessageW(c, UDM_SETPOS32, 0, u.position);
         }
         if (u.fields & ControlUpdate::kText) SetWindowTextW(c, Wide(u.text).c_str());
