@@ -57,9 +57,7 @@ TEST(DllExports, OrdinalsAreAlphabeticalRanks) {
                   reinterpret_cast<void*>(GetProcAddress(kelvox_test::Dll(), e.name.c_str())))
             << e.name;
     }
-    EXPECT_GE(product, 4);
-    for (const char* required : {"Kelvox_Initialize", "Kelvox_Release", "Kelvox_GetLastError", "Kelvox_GetDllVersion"})
-        EXPECT_NE(GetProcAddress(kelvox_test::Dll(), required), nullptr) << required;
+    EXPECT_EQ(product, static_cast<int>(names.size()));  // every name of the catalogue, nothing else
 }
 
 TEST(DllExports, NoRuntimeDllsLoadedAlongside) {
