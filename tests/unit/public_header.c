@@ -1,5 +1,5 @@
 /* The public header as a C host sees it: built as C89 and as C99 with every warning an error.
-   It names every export, so a declaration a C compiler refuses fails the build. */
+   Including it compiles every declaration, so one a C compiler refuses fails the build. */
 #include "kelvox/kelvox.h"
 
 int kelvox_header_compiles(void);
