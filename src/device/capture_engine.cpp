@@ -369,11 +369,13 @@ bool CaptureEngine::LatchTriggerCount() {
 
 FrameWait CaptureEngine::WaitFrame(uint32_t ms) {
     if (capture_error_.load()) return FrameWait::Lost;
-    if (!frame_event_open_.load() || !frame_event_.Wait(ms)) return FrameWait::None;
+    const bool woken = frame_event_open_.load() && frame_event_.Wait(ms);
     // Counted, not read off the indexes: before the first hand-over the read index starts at the
     // ring's last buffer, so three frames bring the write index onto it, and a whole ring after a
     // hand-over brings it round; both still are new frames.
-    return unread_.load() > 0 ? FrameWait::Ready : FrameWait::None;
+    if (woken && unread_.load() > 0) return FrameWait::Ready;
+    // The capture thread also wakes a waiter when it gives up: that wait ends in the loss itself.
+    return capture_error_.load() ? FrameWait::Lost : FrameWait::None;
 }
 
 void CaptureEngine::CopyOut(Slot& slot, uint8_t* destination, bool top_down) {

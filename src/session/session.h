@@ -274,6 +274,7 @@ private:
     int snapshot_timeout_ = 3000;
     imaging::FramePipeline pipeline_;  // under the frame lock
     int open_camera_ = -1;
+    std::atomic<bool> camera_lost_{false};  // the device gave up on the open camera since it was opened
     int mask_filter_ = 0, dot_filter_ = 0;
     std::vector<std::pair<int32_t, int32_t>> config_pairs_;  // under the frame lock
     ui::PreviewPlacement placement_;

@@ -11,11 +11,15 @@ int Session::SetDeviceNumber(int index) {
         RecordError(KELVOX_ERR_NO_CAMERA);
         return 0;
     }
-    if (index == open_camera_) return 1;
+    // The camera open already is kept, unless it was seen lost since (pulled out, or its frames
+    // failed until the device gave up): then it is opened again, so the same handle goes on with
+    // the camera plugged back in.
+    if (index == open_camera_ && !camera_lost_.load()) return 1;
     if (!device_->Open(index)) {
         RecordError(KELVOX_ERR_NO_CAMERA);
         return 0;
     }
+    camera_lost_ = false;
     LoadDialogSettings(index);
     ApplyCameraSettings();
     open_camera_ = index;

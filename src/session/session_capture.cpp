@@ -184,6 +184,7 @@ void Session::FrameLoop() {
         const device::FrameWait waited = device_->capture().WaitFrame(kFrameWaitMs);
         if (waited == device::FrameWait::Lost) {  // the device gave up: the camera is gone
             run_state_ = 0;
+            camera_lost_ = true;
             {
                 std::lock_guard<std::mutex> lock(frame_lock_);
                 PostFrameFailure(KELVOX_ERR_DEVICE_LOST);
@@ -291,9 +292,10 @@ int Session::SnapShot(void* buffer, int size, int row_order) {
         RecordError(code);
         return 0;
     };
-    if (!device_->capture().Start(1) ||
-        device_->capture().WaitFrame(static_cast<uint32_t>(snapshot_timeout_)) != device::FrameWait::Ready)
-        return fail(KELVOX_ERR_FRAME);
+    if (!device_->capture().Start(1)) return fail(KELVOX_ERR_FRAME);
+    const device::FrameWait waited = device_->capture().WaitFrame(static_cast<uint32_t>(snapshot_timeout_));
+    if (waited == device::FrameWait::Lost) camera_lost_ = true;
+    if (waited != device::FrameWait::Ready) return fail(KELVOX_ERR_FRAME);
     if (!FetchFrame(*pictures_[RawPictureOf(prepared_mode_)])) {
         PostFrameFailure(KELVOX_ERR_FRAME);
         return fail(KELVOX_ERR_FRAME);
