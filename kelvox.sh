@@ -2,6 +2,7 @@
 # The front door:
 #   ./kelvox.sh demo   build and run the demo host on the simulated camera (Linux, then Windows under Wine)
 #   ./kelvox.sh test   install what is missing, build every preset and run every test suite
+#   ./kelvox.sh fuzz [seconds]   run each fuzz target for longer (default 600 s each)
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
@@ -72,6 +73,9 @@ cmd_test() {
     step "native (ThreadSanitizer, threaded suites)"
     build native-tsan
     ctest --preset native-tsan
+    step "fuzz (libFuzzer, a fixed number of inputs per target)"
+    build fuzz
+    ctest --preset fuzz
     step "Windows product DLL"
     build win
     ctest --test-dir build/win --output-on-failure --no-tests=error
@@ -86,9 +90,36 @@ cmd_test() {
     step_summary
 }
 
+# Long fuzzing runs: every target for the given seconds (default 600), keeping what it learns in
+# build/fuzz/long/<target>/corpus; crashes land in build/fuzz/long/<target>/artifacts.
+cmd_fuzz() {
+    local seconds=${1:-600}
+    step "install"
+    scripts/bootstrap.sh
+    mkdir -p build
+    step "fuzz build"
+    build fuzz
+    local failed=()
+    for name in mask_file config_file registry_file stored_settings api_sequence; do
+        step "fuzz $name for $seconds s"
+        local log=build/fuzz/long/$name.log
+        mkdir -p build/fuzz/long
+        if tests/fuzz/run-fuzzer.sh "build/fuzz/bin/kelvox_fuzz_$name" "$name" "build/fuzz/long/$name" \
+            -max_total_time="$seconds" >"$log" 2>&1; then
+            grep -E '^#[0-9]+ +(INITED|DONE)|^stat::number_of_executed_units' "$log" || true
+        else
+            tail -n 60 "$log"
+            failed+=("$name")
+        fi
+    done
+    step_summary
+    if [ ${#failed[@]} -gt 0 ]; then echo "fuzzing found problems in: ${failed[*]} (logs: build/fuzz/long/*.log)"; exit 1; fi
+}
+
 case "${1:-}" in
     demo) cmd_demo ;;
+    fuzz) shift; cmd_fuzz "$@" ;;
     test) cmd_test ;;
     under-wine) shift; wine_up; "$@" ;;  # internal: the Wine server up on this display, then the command
-    *) echo "usage: $0 demo|test" >&2; exit 2 ;;
+    *) echo "usage: $0 demo|test|fuzz [seconds per target]" >&2; exit 2 ;;
 esac

@@ -7,6 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 packages=(cmake ninja-build g++ googletest libgtest-dev libjpeg62-turbo-dev libpng-dev libtiff-dev
           zlib1g-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           libz-mingw-w64-dev nasm wine64 xvfb xauth patch python3 ffmpeg
+          clang libclang-rt-14-dev  # the fuzz preset: libFuzzer and the sanitizer runtimes
           fonts-ipafont-gothic)  # Japanese glyphs for the Japanese dialogs under Wine
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,8 @@
 // Exposure, gains and mirrors on the sensor, with the time-out coupling of long exposures.
 #include "device/sensor_controls.h"
 
+#include <algorithm>
+
 #include "device/capture_engine.h"
 
 namespace kelvox::device {
@@ -46,7 +48,9 @@ bool SensorControls::IsExposureTimeExSupported() { return Record().precise_suppo
 bool SensorControls::SetExposureTimeEx(double seconds) {
     std::lock_guard<std::recursive_mutex> lock(lock_);
     if (!sensor_) return false;
-    if (seconds > 2.0) capture_.set_transfer_timeout(static_cast<uint32_t>((seconds + 1.0) * 1000.0));
+    // The time-out follows the exposure the sensor will take: it holds a request within its range.
+    const double taken = std::min(seconds, sensor_->info().precise_max);
+    if (taken > 2.0) capture_.set_transfer_timeout(static_cast<uint32_t>((taken + 1.0) * 1000.0));
     return sensor_->SetExposureTimeEx(seconds);
 }
 

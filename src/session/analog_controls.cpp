@@ -75,7 +75,7 @@ int AnalogControls::GetRealExposureTime(int* ok) {
     }
     if (ok) *ok = 1;
     std::lock_guard<std::mutex> lock(s_.frame_lock_);
-    s_.settings_.real_exposure_us = s_.settings_.exposure * 100;
+    s_.settings_.UpdateRealExposure();
     return s_.settings_.real_exposure_us;
 }
 

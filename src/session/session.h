@@ -182,6 +182,9 @@ private:
     // The analog, image-filter and grey groups of a camera number, into and out of the records.
     void LoadDialogSettings(int camera);
     void SaveDialogSettings(int camera);
+    // Stored picture settings held within the ranges their setters accept: the store may hold
+    // anything, and processing relies on those ranges.
+    static void HoldPictureSettingsInRange(FilterSettings& filters);
     void ApplyCameraSettings();
     void ApplyGainsAndExposure();
     // Sizes the pictures for the colour mode and window and sets the device up; records its code.

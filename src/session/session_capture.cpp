@@ -74,7 +74,7 @@ void Session::ApplyCaptureSettings() {
     d.controls().SetMirror(true, settings_.mirror_h);
     d.SetTriggerMode(0, 1);
     ApplyGainsAndExposure();
-    settings_.real_exposure_us = settings_.exposure * 100;
+    settings_.UpdateRealExposure();
     // The gain mode is set only where the sensor reports one; this one does not.
     if (d.optional().IsBlackLevelSupported()) d.optional().SetBlackLevel(settings_.black_level);
     d.optional().OnCaptureSetup();

@@ -1,5 +1,7 @@
 // The filter values: picture settings the session holds for frame processing, and the gains,
 // exposure and optional controls that go to the camera.
+#include <algorithm>
+
 #include "session/session.h"
 
 namespace kelvox {
@@ -43,6 +45,13 @@ int* HeldSetting(FilterSettings& f, int id, Range* range) {
 }
 
 }  // namespace
+
+void Session::HoldPictureSettingsInRange(FilterSettings& filters) {
+    for (int id = KELVOX_FILTER_BRIGHTNESS; id <= KELVOX_FILTER_GRAY_OFFSET_B; ++id) {
+        Range range;
+        if (int* value = HeldSetting(filters, id, &range)) *value = std::clamp(*value, range.low, range.high);
+    }
+}
 
 int Session::SetFilterValue(int id, int value) {
     if (!NeedDevice()) return 0;

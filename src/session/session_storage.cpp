@@ -62,6 +62,7 @@ void Session::LoadDialogSettings(int camera) {
     }
     settings::LoadFilter(camera, &filters);
     settings::LoadGray(camera, &filters);
+    HoldPictureSettingsInRange(filters);
     settings::LoadAnalog(camera, defaults, &analog);
     std::lock_guard<std::mutex> lock(frame_lock_);
     filters_ = filters;

@@ -2,6 +2,7 @@
 // The session's setting records: what the host and the dialogs change, what processing and the
 // camera use, and what the registry keeps per camera.
 #include <array>
+#include <climits>
 
 namespace kelvox {
 
@@ -52,6 +53,13 @@ struct CameraSettings {
     double exposure_seconds = 0;
     int requested_exposure = 1;  // last Kelvox_SetRealExposureTime, 100 us
     int real_exposure_us = 0;
+
+    // The exposure in microseconds, held at the int range's edges: stored settings and
+    // Kelvox_SetExposureTimeEx can leave `exposure` too large to scale by 100.
+    void UpdateRealExposure() {
+        const long long us = exposure * 100LL;
+        real_exposure_us = static_cast<int>(us > INT_MAX ? INT_MAX : us < INT_MIN ? INT_MIN : us);
+    }
 };
 
 }  // namespace kelvox

@@ -48,8 +48,10 @@ public:
 
 private:
     platform::WindowHandle window_ = nullptr;
+#ifdef _WIN32
     void* dc_ = nullptr;
     char class_name_[256] = {};
+#endif
 };
 
 }  // namespace kelvox::ui

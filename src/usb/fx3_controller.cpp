@@ -19,7 +19,6 @@ constexpr int kHeaderReadAttempts = 15;
 constexpr uint32_t kHeaderReadWaitMs = 400;
 constexpr uint32_t kEepromWriteCycleMs = 14;
 constexpr uint32_t kEepromReadSettleMs = 10;
-constexpr uint32_t kCancelGraceMs = 2000;
 
 // Drive and directory of the host program, then "DEBUGLOG.txt".
 std::string DebugLogPath() {

@@ -367,7 +367,7 @@ int RegistryKey::Query(const char* name, void* out, uint32_t size) const {
     Key* key = store.Find(path_);
     const Value* v = key ? Store::FindValue(*key, name ? name : "") : nullptr;
     if (!v || v->bytes.size() > size) return -1;
-    std::memcpy(out, v->bytes.data(), v->bytes.size());
+    if (!v->bytes.empty()) std::memcpy(out, v->bytes.data(), v->bytes.size());  // an empty value has no data()
     return static_cast<int>(v->bytes.size());
 }
 
