@@ -83,15 +83,19 @@ bool Imx174Sensor::ReadSensorRegister(uint32_t reg, uint32_t* value) {
 // retries before giving up.
 bool Imx174Sensor::WriteSensorRegisterChecked(uint32_t reg, uint32_t value) {
     if (!controller_) return false;
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    const int attempts = unresponsive_.load() ? 1 : 100;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
         uint8_t status = 0xFF;
-        if (controller_->ReadFpgaRegister(usb::kFpgaStatus, &status) && status == 0 && WriteSensorRegister(reg, value))
+        if (controller_->ReadFpgaRegister(usb::kFpgaStatus, &status) && status == 0 && WriteSensorRegister(reg, value)) {
+            unresponsive_ = false;
             return true;
-        if (attempt + 1 < 100) {
+        }
+        if (attempt + 1 < attempts) {
             platform::TimerResolution fine;
             platform::SleepMs(10);
         }
     }
+    unresponsive_ = true;
     return false;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The driver of this camera's sensor: programs the IMX174's window, frame length, exposure, gain
 // and mirroring through the controller's serial bus.
+#include <atomic>
+
 #include "sensor/sensor.h"
 
 namespace kelvox::sensor {
@@ -27,7 +29,8 @@ public:
     // The 16-bit output mode is not offered.
     bool SupportsColorMode(int bits) override { return bits != 16; }
 
-    // Writes only while the controller reports itself idle; about a second of retries.
+    // Writes only while the controller reports itself idle; about a second of retries, or one try
+    // while the last checked write gave up (until one succeeds again).
     bool WriteSensorRegisterChecked(uint32_t reg, uint32_t value);
     int32_t nominal_frame_length() const { return nominal_frame_length_; }
     int32_t programmed_frame_length() const { return programmed_frame_length_; }
@@ -38,6 +41,9 @@ private:
     int32_t nominal_frame_length_ = 1254;     // what the current window asks for
     int32_t programmed_frame_length_ = 1254;  // what the sensor was last given
     int32_t line_length_ = 720;               // pixel clocks: 9.697 us at 74.25 MHz
+    // A controller that stayed busy or silent through a whole second of retries: the next checked
+    // writes try once, so a sequence of them (an open, a capture start) cannot take seconds each.
+    std::atomic<bool> unresponsive_{false};
 };
 
 }  // namespace kelvox::sensor

@@ -229,6 +229,7 @@ void Fx3Controller::CloseController() {
 }
 
 void Fx3Controller::AbortImagePipe() {
+    ++image_pipe_aborts_;
     const DeviceHandle h = data_handle_.load();
     if (h != kNoHandle) usb::AbortImagePipe(h);
 }
@@ -263,6 +264,7 @@ bool Fx3Controller::ReadFrameHeader(FrameDescriptor* frame, uint32_t) {
     bool opened_here = false;
     if (!OpenDataHandleIfNeeded(&opened_here)) return false;
     uint8_t header[kFrameHeaderSize] = {};
+    const uint32_t aborts = image_pipe_aborts_.load();
     for (int reads = 0;; ++reads) {
         // The arm goes out once more after the last failed read.
         if (!ArmTransfer(data_handle_.load()) || reads == kHeaderReadAttempts) break;
@@ -272,6 +274,8 @@ bool Fx3Controller::ReadFrameHeader(FrameDescriptor* frame, uint32_t) {
             std::memcpy(frame->header_words, header + kHeaderTriggerCount, sizeof frame->header_words);
             return true;
         }
+        // An abort means the capture is stopping: more tries would only hold the stop up.
+        if (image_pipe_aborts_.load() != aborts) break;
         // Let the FPGA's receiver start over before the next try.
         WriteFpgaRegister(kFpgaReceiverRestart, 1);
         WriteFpgaRegister(kFpgaReceiverRestart, 0);

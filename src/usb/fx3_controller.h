@@ -113,6 +113,8 @@ private:
     std::string debug_log_path_;  // built, never written
 
     std::atomic<DeviceHandle> data_handle_{kNoHandle};
+    // Counts the host's aborts of the image pipe: a header read that sees one stops retrying.
+    std::atomic<uint32_t> image_pipe_aborts_{0};
     std::unique_ptr<uint8_t[]> transfer_buffer_;
     // An FPGA register read is a pointer write then a read: another thread's access in between
     // would move the pointer.

@@ -53,6 +53,31 @@ TEST(CameraDevice, CountsSelectsAndReopensByInstance) {
     KelvoxSim_Detach(b);
 }
 
+// A controller stuck busy: the first sensor write spends its second of retries and the rest of
+// the start-up tries once each, so the open ends in about a second, not a second per register.
+TEST(CameraDevice, OpenOnAControllerStuckBusyEndsSoon) {
+    const KELVOX_SIM_CAMERA c = Camera("STUCK");
+    const int id = KelvoxSim_Attach(&c);
+    ASSERT_GE(id, 0);
+    {
+        CameraDevice device;
+        ASSERT_TRUE(device.CreateController(nullptr));
+        device.SetProductId(0x3100);
+        ASSERT_EQ(KelvoxSim_InjectFault(id, KELVOX_SIM_FAULT_FPGA_BUSY, -1), 1);
+        const auto started = std::chrono::steady_clock::now();
+        device.Open(0);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+        EXPECT_FALSE(device.controls().SetGlobalGain(10));
+
+        // Once it answers, a write waits out a short busy spell again.
+        ASSERT_EQ(KelvoxSim_InjectFault(id, KELVOX_SIM_FAULT_FPGA_BUSY, 0), 1);
+        EXPECT_TRUE(device.controls().SetGlobalGain(10));
+        ASSERT_EQ(KelvoxSim_InjectFault(id, KELVOX_SIM_FAULT_FPGA_BUSY, 3), 1);
+        EXPECT_TRUE(device.controls().SetGlobalGain(20));
+    }
+    KelvoxSim_Detach(id);
+}
+
 TEST(CameraDevice, ReadyWaitOnlyForNewFirmwareWithTheFlag) {
     auto open_and_count_requests = [](unsigned short firmware, unsigned char flag) {
         KELVOX_SIM_CAMERA c = Camera("READY");

@@ -238,6 +238,18 @@ TEST_F(OpenDevice, StopReleasesAThreadBlockedInARead) {
     EXPECT_EQ(device_.capture().WaitFrame(5000), FrameWait::Ready);
 }
 
+// The stop's abort also ends the header read's remaining tries: a stalled pipe does not hold the
+// stop up for a round of them.
+TEST_F(OpenDevice, AbortingStopEndsStalledHeaderTriesAtOnce) {
+    ASSERT_EQ(KelvoxSim_InjectFault(id_, KELVOX_SIM_FAULT_STALL, -1), 1);
+    ASSERT_EQ(device_.capture().Start(0), 1);
+    ASSERT_TRUE(kelvox::sim::WaitForPendingRead(id_, 10000));
+    const auto started = std::chrono::steady_clock::now();
+    device_.capture().Stop(true);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    EXPECT_EQ(device_.capture().running(), 0);
+}
+
 TEST_F(OpenDevice, CaptureOnceFillsTheFirstBuffer) {
     EXPECT_TRUE(device_.capture().CaptureOnce());
     EXPECT_FALSE(device_.capture().capture_error());
