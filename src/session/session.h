@@ -74,8 +74,8 @@ public:
     // The stored size preset of this effective size.
     int SetCaptureWindow(int width, int height);
     int GetCaptureWindowEx(int* total_width, int* x, int* width, int* total_height, int* y, int* height);
-    int Width() const { return window_.width; }
-    int Height() const { return window_.height; }
+    int Width() const;
+    int Height() const;
     int SetColorMode(int bits);
     int GetColorMode() const;
     int SetSubSample(int code);
@@ -249,7 +249,8 @@ private:
     std::mutex frame_lock_;
     // Serialises the exports that start, stop or fetch, so two host threads cannot both start a
     // frame thread; the frame thread itself never takes it.
-    std::recursive_mutex control_lock_;
+    // Also guards the capture window, which host threads set and the prepare step reads.
+    mutable std::recursive_mutex control_lock_;
     bool settings_seen_ = false;
     std::atomic<int> run_state_{0};
     std::thread frame_thread_;
@@ -264,9 +265,9 @@ private:
     int row_order_ = 0;
     KELVOX_FRAME_INFO frame_info_{};
     std::atomic<int> capture_state_{kIdle};
-    int color_mode_ = 0;
+    std::atomic<int> color_mode_{0};
     int prepared_mode_ = 0;  // the colour mode the pictures were last sized for
-    int subsample_ = 0;
+    std::atomic<int> subsample_{0};
     std::atomic<int> wait_time_{10};
     int clock_ = 0;
     std::atomic<int> image_valid_{0};

@@ -15,6 +15,7 @@ bool Session::CaptureWindowValid() const {
 }
 
 int Session::SetCaptureWindowEx(int total_width, int x, int width, int total_height, int y, int height) {
+    std::lock_guard<std::recursive_mutex> control(control_lock_);
     if (!NeedDevice()) return 0;
     sensor::SensorInfo info{};
     device_->GetSensorInfo(&info);
@@ -38,6 +39,7 @@ int Session::SetCaptureWindowEx(int total_width, int x, int width, int total_hei
 }
 
 int Session::GetCaptureWindowEx(int* total_width, int* x, int* width, int* total_height, int* y, int* height) {
+    std::lock_guard<std::recursive_mutex> control(control_lock_);
     if (total_width) *total_width = window_.total_width;
     if (x) *x = window_.x;
     if (width) *width = window_.width;
@@ -67,7 +69,20 @@ int Session::SetColorMode(int bits) {
     return 0;
 }
 
-int Session::GetColorMode() const { return color_mode_ >= 0 && color_mode_ < 6 ? kColorModeBits[color_mode_] : -1; }
+int Session::Width() const {
+    std::lock_guard<std::recursive_mutex> control(control_lock_);
+    return window_.width;
+}
+
+int Session::Height() const {
+    std::lock_guard<std::recursive_mutex> control(control_lock_);
+    return window_.height;
+}
+
+int Session::GetColorMode() const {
+    const int mode = color_mode_.load();
+    return mode >= 0 && mode < 6 ? kColorModeBits[mode] : -1;
+}
 
 int Session::SetSubSample(int code) {
     if (code != 0) return 0;

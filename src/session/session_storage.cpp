@@ -86,6 +86,7 @@ void Session::SaveDialogSettings(int camera) {
 }
 
 int Session::SetCaptureWindow(int width, int height) {
+    std::lock_guard<std::recursive_mutex> control(control_lock_);
     if (!NeedDevice()) return 0;
     // No stored settings at all reads as no presets: the same error.
     const std::vector<CaptureWindow> presets =
