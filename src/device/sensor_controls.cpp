@@ -48,9 +48,10 @@ bool SensorControls::IsExposureTimeExSupported() { return Record().precise_suppo
 bool SensorControls::SetExposureTimeEx(double seconds) {
     std::lock_guard<std::recursive_mutex> lock(lock_);
     if (!sensor_) return false;
-    // The time-out follows the exposure the sensor will take: it holds a request within its range.
-    const double taken = std::min(seconds, sensor_->info().precise_max);
-    if (taken > 2.0) capture_.set_transfer_timeout(static_cast<uint32_t>((taken + 1.0) * 1000.0));
+    // A long exposure lengthens the frame transfer's time-out; capped at an hour, so no request
+    // (however large) can overflow it.
+    if (seconds > 2.0)
+        capture_.set_transfer_timeout(static_cast<uint32_t>(std::min((seconds + 1.0) * 1000.0, 3600000.0)));
     return sensor_->SetExposureTimeEx(seconds);
 }
 
