@@ -44,13 +44,15 @@ Footprint Measure() {
     f.handles = r.handles;
     f.gdi = r.gdi_objects;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 t{sizeof t};
+    THREADENTRY32 t{};
+    t.dwSize = sizeof t;
     for (BOOL more = Thread32First(snapshot, &t); more; more = Thread32Next(snapshot, &t))
         f.threads += t.th32OwnerProcessID == GetCurrentProcessId();
     CloseHandle(snapshot);
     PROCESS_MEMORY_COUNTERS_EX m{};
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof m);
-    f.private_mb = static_cast<double>(m.PrivateUsage) / (1 << 20);
+    // Wine reports no private usage; the commit charge is the nearest it has.
+    f.private_mb = static_cast<double>(m.PrivateUsage ? m.PrivateUsage : m.PagefileUsage) / (1 << 20);
     return f;
 }
 #else
@@ -91,9 +93,10 @@ constexpr bool kMemoryCounts = false;
 constexpr bool kMemoryCounts = true;
 #endif
 
+// A few objects that Wine makes on first use may appear once; one per cycle would be dozens.
 void ExpectNothingPiledUp(const Footprint& before, const Footprint& after) {
-    EXPECT_LE(after.handles, before.handles + 4);
-    EXPECT_LE(after.gdi, before.gdi + 4);
+    EXPECT_LE(after.handles, before.handles + 8);
+    EXPECT_LE(after.gdi, before.gdi + 8);
     EXPECT_LE(after.threads, before.threads + 1);
     if (kMemoryCounts) {
         EXPECT_LE(after.private_mb, before.private_mb + 32);  // allocator caches, not a leak per cycle
