@@ -117,6 +117,7 @@ protected:
     void TearDown() override {
         KelvoxSim_DetachAll();
         kelvox_test::DestroyProbeWindow(callback_);
+        kelvox_test::DrainPosted(nullptr);  // what sessions without a notification window posted here
         std::remove(avi_.c_str());
     }
     static int Open() {
