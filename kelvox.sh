@@ -3,6 +3,7 @@
 #   ./kelvox.sh demo   build and run the demo host on the simulated camera (Linux, then Windows under Wine)
 #   ./kelvox.sh test   install what is missing, build every preset and run every test suite
 #   ./kelvox.sh fuzz [seconds]   run each fuzz target for longer (default 600 s each)
+#   ./kelvox.sh package  build the SDK folder and zip for application developers (build/sdk/)
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
@@ -11,6 +12,9 @@ export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 wineserver=/usr/lib/wine/wineserver
+library=ZorezoRer_Av40_IVA3_V5
+# Where scripts/package.sh puts the SDK folder.
+sdk_dir() { echo "build/sdk/kelvox-sdk-$(sed -n 's/^project(kelvox VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"; }
 
 # Each step's wall time, printed at the end.
 timings=()
@@ -79,14 +83,32 @@ cmd_test() {
     step "Windows product DLL"
     build win
     ctest --test-dir build/win --output-on-failure --no-tests=error
+    step "SDK package and the Python binding"
+    build native-release --target "$library"
+    scripts/package.sh
+    scripts/python-tests.sh "build/native-release/bin/lib$library.so"
     step "Windows DLL on the simulated camera, under Wine"
     build win-sim
     trap wine_down EXIT
-    # Windows are drawn and read back: a 24-bit screen (xvfb-run's default is 8-bit).
-    xvfb-run -a -s "-screen 0 1920x1200x24" "$0" under-wine ctest --preset win-sim
+    # Windows are drawn and read back: a 24-bit screen (xvfb-run's default is 8-bit). Then the SDK's
+    # sample is built from the package each way a developer would and run on a simulated camera.
+    xvfb-run -a -s "-screen 0 1920x1200x24" "$0" under-wine sh -c \
+        "ctest --preset win-sim && scripts/sdk-proofs.sh $(sdk_dir) build/win-sim/bin/$library.dll"
     wine_down
     trap - EXIT
     printf '\n== all suites passed in %d s ==\n' $((SECONDS - started))
+    step_summary
+}
+
+cmd_package() {
+    step "install"
+    scripts/bootstrap.sh
+    mkdir -p build
+    step "product DLL and the Linux library"
+    build win --target "$library" kelvox_msvc_import_library
+    build native-release --target "$library"
+    step "SDK folder and zip"
+    scripts/package.sh
     step_summary
 }
 
@@ -119,7 +141,8 @@ cmd_fuzz() {
 case "${1:-}" in
     demo) cmd_demo ;;
     fuzz) shift; cmd_fuzz "$@" ;;
+    package) cmd_package ;;
     test) cmd_test ;;
     under-wine) shift; wine_up; "$@" ;;  # internal: the Wine server up on this display, then the command
-    *) echo "usage: $0 demo|test|fuzz [seconds per target]" >&2; exit 2 ;;
+    *) echo "usage: $0 demo|test|package|fuzz [seconds per target]" >&2; exit 2 ;;
 esac

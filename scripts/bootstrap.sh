@@ -8,7 +8,9 @@ packages=(cmake ninja-build g++ googletest libgtest-dev libjpeg62-turbo-dev libp
           zlib1g-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           libz-mingw-w64-dev nasm wine64 xvfb xauth patch python3 ffmpeg
           clang libclang-rt-14-dev  # the fuzz preset: libFuzzer and the sanitizer runtimes
-          fonts-ipafont-gothic)  # Japanese glyphs for the Japanese dialogs under Wine
+          fonts-ipafont-gothic  # Japanese glyphs for the Japanese dialogs under Wine
+          llvm lld pkg-config  # the SDK package: the MSVC import library and the samples' builds
+          python3-venv python3-setuptools python3-numpy python3-pytest)  # the Python binding
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

@@ -2,8 +2,10 @@
 // paths and handles, and DeviceIoControl routed to the camera a handle was opened on.
 #include "sim_driver.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "sim_testing.h"
@@ -42,7 +44,20 @@ SimOverlapped::~SimOverlapped() {
 }
 
 SimDriver& SimDriver::Instance() {
-    static SimDriver* driver = new SimDriver;  // stays for threads still finishing at exit
+    static SimDriver* driver = [] {
+        auto* d = new SimDriver;  // stays for threads still finishing at exit
+        // KELVOX_SIM_CAMERAS=n plugs in n default cameras at first use, so a host that knows nothing
+        // of the simulator (an SDK sample, a Python script) finds a camera.
+        if (const char* text = std::getenv("KELVOX_SIM_CAMERAS")) {
+            const int count = std::clamp(std::atoi(text), 0, 8);
+            for (int i = 0; i < count; ++i) {
+                CameraConfig config;
+                config.serial = "SIM" + std::to_string(i + 1);
+                d->Attach(config);
+            }
+        }
+        return d;
+    }();
     return *driver;
 }
 
