@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the SDK's sample host from the packaged folder the three ways an application developer
-# would, and runs each on a simulated camera:
-#   1. natively with pkg-config against the Linux library;
-#   2. with CMake and MinGW-w64 through find_package(Kelvox), run under Wine;
-#   3. with the MSVC ABI (clang --target=x86_64-pc-windows-msvc, lld-link) against the .lib, under Wine.
+# Builds the SDK's sample host from the packaged folder each way an application developer would,
+# and runs each on a simulated camera:
+#   1. natively against the Linux library, with pkg-config and with the CMake package;
+#   2. with the SDK README's plain MinGW-w64 command line (the .dll.a), run under Wine;
+#   3. with CMake and MinGW-w64 through find_package(Kelvox), run under Wine;
+#   4. with the MSVC ABI (clang --target=x86_64-pc-windows-msvc, lld-link) against the .lib, under Wine.
 # The Windows programs link the product's import libraries and run beside the simulator build of the
 # same DLL (same exports and ordinals). Wine runs need the caller's display and Wine server.
 #   scripts/sdk-proofs.sh <SDK folder> <simulator build of ZorezoRer_Av40_IVA3_V5.dll>
@@ -52,8 +53,20 @@ export PKG_CONFIG_PATH=$sdk/lib/pkgconfig
 cc -std=c99 -Wall -Wextra -Werror -pedantic "$sdk/samples/kelvox_sample.c" $(pkg-config --cflags --libs kelvox) \
     -Wl,-rpath,"$(pkg-config --variable=libdir kelvox)" -o "$work/native/kelvox_sample"
 run native "$work/native" ./kelvox_sample
+# The same through the CMake package.
+cmake -S "$sdk/samples" -B "$work/native-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$sdk" -DCMAKE_C_FLAGS="-Wall -Werror" \
+    >"$work/native-cmake.log" 2>&1 && cmake --build "$work/native-cmake" >>"$work/native-cmake.log" 2>&1 \
+    || { cat "$work/native-cmake.log"; exit 1; }
+run native-cmake "$work/native-cmake" ./kelvox_sample
 
-# 2. CMake + MinGW-w64, the package's imported target.
+# 2. The README's plain MinGW command line, linking the .dll.a.
+mkdir -p "$work/mingw-plain"
+(cd "$sdk" && x86_64-w64-mingw32-gcc -Wall -Werror -I include samples/kelvox_sample.c -L lib -lZorezoRer_Av40_IVA3_V5 \
+    -o "$work/mingw-plain/sample.exe")
+cp "$sim_dll" "$work/mingw-plain/ZorezoRer_Av40_IVA3_V5.dll"
+run mingw-plain "$work/mingw-plain" "$wine" sample.exe
+
+# 3. CMake + MinGW-w64, the package's imported target.
 cmake -S "$sdk/samples" -B "$work/mingw" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64-posix.cmake" -DCMAKE_PREFIX_PATH="$sdk" \
     -DCMAKE_C_FLAGS="-Wall -Wextra -Werror" >"$work/mingw-configure.log" 2>&1 \
@@ -64,7 +77,7 @@ cmp -s "$sdk/bin/ZorezoRer_Av40_IVA3_V5.dll" "$work/mingw/ZorezoRer_Av40_IVA3_V5
 cp "$sim_dll" "$work/mingw/ZorezoRer_Av40_IVA3_V5.dll"
 run mingw "$work/mingw" "$wine" kelvox_sample.exe
 
-# 3. MSVC ABI against the .lib. No Windows SDK here: MinGW's headers in MSVC mode, and its import
+# 4. MSVC ABI against the .lib. No Windows SDK here: MinGW's headers in MSVC mode, and its import
 # archives of the system DLLs (COFF, which lld-link reads); the C runtime's startup is msvcrt.dll's own.
 mkdir -p "$work/msvc"
 cat >"$work/msvc/startup.c" <<'END'
