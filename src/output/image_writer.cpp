@@ -54,22 +54,13 @@ int WriteBmp(const char* name, const imaging::DibImage& source) {
     if (bits <= 8)
         for (int i = 0; i < 256; ++i) Put32(head + 54 + 4 * i, static_cast<uint32_t>(i) * 0x010101u);  // gray ramp
 
-    // Bottom-up rows: file row i is picture row height - 1 - i, padding zero.
-    const int block_rows = static_cast<int>(std::clamp<size_t>(kBlockBytes / stride, 1, static_cast<size_t>(height)));
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[static_cast<size_t>(block_rows) * stride]());
-    if (!block) return 0;
     BinaryFile file;
     if (!file.Create(name)) return 0;
     file.Write(head, offset);
-    for (int first = 0; first < height; first += block_rows) {
-        const int rows = std::min(block_rows, height - first);
-        const imaging::PixelRect rect{0, height - first - rows, width, height - first};
-        imaging::CopyRows(block.get(), source.pixels(), rect, 0, 0, source.bytes_per_pixel(),
-                          source.bytes_per_pixel(), static_cast<int>(stride), static_cast<int>(stride),
-                          imaging::kReversedRowOrder, 0);
-        if (!file.Write(block.get(), static_cast<size_t>(rows) * stride)) break;
-    }
-    return file.Close() ? 1 : Abandon(name);
+    // Bottom-up rows: file row i is picture row height - 1 - i.
+    const bool rows = WriteConvertedRows(file, source, imaging::CopyRows, stride, imaging::kReversedRowOrder, 0);
+    const bool closed = file.Close();
+    return rows && closed ? 1 : Abandon(name);
 }
 
 int WriteRaw(const char* name, const imaging::DibImage& source) {
@@ -77,6 +68,25 @@ int WriteRaw(const char* name, const imaging::DibImage& source) {
     if (!file.Create(name)) return 0;
     file.Write(source.pixels(), source.size());
     return file.Close() ? 1 : Abandon(name);
+}
+
+int WriteConvertedRows(BinaryFile& file, const imaging::DibImage& source, imaging::RowConverter converter,
+                       size_t row_bytes, intptr_t row_order, intptr_t value2) {
+    const int width = source.width(), height = source.height(), bpp = source.bytes_per_pixel();
+    const int block_rows = static_cast<int>(std::clamp<size_t>(kBlockBytes / row_bytes, 1, static_cast<size_t>(height)));
+    // Zeroed once: converters leave the row padding alone.
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[static_cast<size_t>(block_rows) * row_bytes]());
+    if (!block) return 0;
+    for (int first = 0; first < height; first += block_rows) {
+        const int rows = std::min(block_rows, height - first);
+        const imaging::PixelRect rect = row_order == imaging::kSameRowOrder
+                                            ? imaging::PixelRect{0, first, width, first + rows}
+                                            : imaging::PixelRect{0, height - first - rows, width, height - first};
+        converter(block.get(), source.pixels(), rect, 0, 0, bpp, bpp, static_cast<int>(row_bytes), source.stride(),
+                  row_order, value2);
+        if (!file.Write(block.get(), static_cast<size_t>(rows) * row_bytes)) return 0;
+    }
+    return 1;
 }
 
 int SaveImageFile(const char* name, const imaging::DibImage& source, int format) {
