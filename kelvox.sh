@@ -4,6 +4,7 @@
 #   ./kelvox.sh test   install what is missing, build every preset and run every test suite
 #   ./kelvox.sh fuzz [seconds]   run each fuzz target for longer (default 600 s each)
 #   ./kelvox.sh package  build the SDK folder and zip for application developers (build/sdk/)
+#   ./kelvox.sh bench    build the optimised tools, run our benchmarks and the OpenCV peers, print the ratios
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
@@ -141,8 +142,9 @@ cmd_fuzz() {
 case "${1:-}" in
     demo) cmd_demo ;;
     fuzz) shift; cmd_fuzz "$@" ;;
+    bench) scripts/bench.sh ;;
     package) cmd_package ;;
     test) cmd_test ;;
     under-wine) shift; wine_up; "$@" ;;  # internal: the Wine server up on this display, then the command
-    *) echo "usage: $0 demo|test|package|fuzz [seconds per target]" >&2; exit 2 ;;
+    *) echo "usage: $0 demo|test|package|bench|fuzz [seconds per target]" >&2; exit 2 ;;
 esac

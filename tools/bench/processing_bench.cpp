@@ -1,12 +1,16 @@
 // Milliseconds per 1920 x 1200 frame of the processing kernels and of the whole frame processing
 // of each colour mode, single thread.
-// Run by hand: build/native-release/bin/kelvox_processing_bench
+// Run by hand: build/native-release/bin/kelvox_processing_bench [--tsv]
+// --tsv prints one line per measurement instead, "key<TAB>best ms<TAB>median ms" over 31 runs, for
+// scripts (scripts/bench.sh) to line up with other measurements.
 #include <algorithm>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "api/handle_table.h"
@@ -26,9 +30,17 @@ using kelvox::imaging::PlaneOf;
 
 constexpr int kWidth = 1920, kHeight = 1200;
 
-// Best of repeated runs after one warm-up run: this machine shares its cores, and the best run is
-// the one least disturbed.
-double Milliseconds(const std::function<void()>& run, int repeats = 15) {
+bool tsv = false;
+int repeats = 15;  // more with --tsv, whose median is compared with other programs' medians
+
+struct Timing {
+    double best = 0, median = 0;
+};
+Timing operator-(Timing a, Timing b) { return {a.best - b.best, a.median - b.median}; }
+
+// Best and median of repeated runs after one warm-up run: this machine shares its cores, and the
+// best run is the one least disturbed.
+Timing Milliseconds(const std::function<void()>& run) {
     run();
     std::vector<double> times;
     for (int i = 0; i < repeats; ++i) {
@@ -37,7 +49,25 @@ double Milliseconds(const std::function<void()>& run, int repeats = 15) {
         times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
     std::sort(times.begin(), times.end());
-    return times.front();
+    return {times.front(), times[times.size() / 2]};
+}
+
+// The human table's lines; nothing under --tsv.
+void Human(const char* format, ...) {
+    if (tsv) return;
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+}
+
+// One measurement: its machine-readable line under --tsv, else the human line with the best time.
+void Row(const std::string& key, Timing t, const char* format) {
+    if (tsv) std::printf("%s\t%.4f\t%.4f\n", key.c_str(), t.best, t.median);
+    else std::printf(format, t.best);
+}
+void Tsv(const std::string& key, Timing t) {
+    if (tsv) std::printf("%s\t%.4f\t%.4f\n", key.c_str(), t.best, t.median);
 }
 
 void FillRandom(DibImage& image, unsigned seed, int shift = 0) {
@@ -59,66 +89,81 @@ void Kernels() {
     copy24.Create(kWidth, kHeight, 24);
     FillRandom(raw8, 1);
     FillRandom(raw16, 2, 4);
-    std::printf("kernels, 1920 x 1200:\n");
-    std::printf("  demosaic 8 -> 24 bits        %6.2f ms\n",
-                Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100); }));
-    std::printf("  demosaic 16 -> 48 bits       %6.2f ms\n",
-                Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 100, 100); }));
+    Human("kernels, 1920 x 1200:\n");
+    Row("kernel/demosaic_8_24",
+        Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100); }),
+        "  demosaic 8 -> 24 bits        %6.2f ms\n");
+    Row("kernel/demosaic_16_48",
+        Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 100, 100); }),
+        "  demosaic 16 -> 48 bits       %6.2f ms\n");
     kelvox::imaging::RowAdjustments hue;
     hue.hue_pass = true;
     hue.hue = 30;
     hue.saturation = 40;
-    std::printf("  demosaic 8 -> 24 with hue    %6.2f ms\n",
-                Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100, hue); }));
+    Row("kernel/demosaic_8_24_hue",
+        Milliseconds([&] { kelvox::imaging::Demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 100, 100, hue); }),
+        "  demosaic 8 -> 24 with hue    %6.2f ms\n");
     const kelvox::imaging::KernelSet& baseline = kelvox::imaging::generic::kKernels;
-    std::printf("  (kernels for this processor: %s)\n", kelvox::imaging::Kernels().name);
-    std::printf("  demosaic 8 -> 24, baseline   %6.2f ms\n",
-                Milliseconds([&] { baseline.demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 128, 128, {}); }));
-    std::printf("  demosaic 16 -> 48, baseline  %6.2f ms\n",
-                Milliseconds([&] { baseline.demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 128, 128, {}); }));
-    std::printf("  white balance (8-bit raw)    %6.2f ms\n",
-                Milliseconds([&] { kelvox::imaging::MeasureWhiteBalance(PlaneOf(raw8), 2); }));
+    if (tsv) std::printf("# kernels for this processor: %s\n", kelvox::imaging::Kernels().name);
+    else std::printf("  (kernels for this processor: %s)\n", kelvox::imaging::Kernels().name);
+    Row("kernel/demosaic_8_24_baseline",
+        Milliseconds([&] { baseline.demosaic(PlaneOf(raw8), PlaneOf(out24), 2, 128, 128, {}); }),
+        "  demosaic 8 -> 24, baseline   %6.2f ms\n");
+    Row("kernel/demosaic_16_48_baseline",
+        Milliseconds([&] { baseline.demosaic(PlaneOf(raw16), PlaneOf(out48), 2, 128, 128, {}); }),
+        "  demosaic 16 -> 48, baseline  %6.2f ms\n");
+    Row("kernel/white_balance_8", Milliseconds([&] { kelvox::imaging::MeasureWhiteBalance(PlaneOf(raw8), 2); }),
+        "  white balance (8-bit raw)    %6.2f ms\n");
     FillRandom(out24, 3);
     std::memcpy(copy24.pixels(), out24.pixels(), out24.size());
     auto restore = [&] { std::memcpy(out24.pixels(), copy24.pixels(), out24.size()); };
-    const double copy = Milliseconds(restore);
-    auto timed = [&](const char* name, const std::function<void()>& op) {
-        std::printf("  %-28s %6.2f ms\n", name, Milliseconds([&] { restore(); op(); }) - copy);
+    const Timing copy = Milliseconds(restore);
+    auto timed = [&](const char* key, const char* name, const std::function<void()>& op) {
+        const Timing t = Milliseconds([&] { restore(), op(); }) - copy;
+        Tsv(std::string("kernel/") + key, t);
+        Human("  %-28s %6.2f ms\n", name, t.best);
     };
-    timed("hue 30, saturation 40", [&] { kelvox::imaging::HueSaturation(PlaneOf(out24), 30, 40); });
-    timed("hue, baseline", [&] { baseline.hue_saturation(PlaneOf(out24), {0, 100, 40 + 256, nullptr}); });
+    timed("hue_saturation", "hue 30, saturation 40", [&] { kelvox::imaging::HueSaturation(PlaneOf(out24), 30, 40); });
+    timed("hue_saturation_baseline", "hue, baseline", [&] {
+        baseline.hue_saturation(PlaneOf(out24), {0, 100, 40 + 256, nullptr});
+    });
     kelvox::imaging::PointTable gamma, contrast, brightness;
     gamma.Prepare(kelvox::imaging::PointOp::Gamma, 120, false);
     contrast.Prepare(kelvox::imaging::PointOp::Contrast, 20, false);
     brightness.Prepare(kelvox::imaging::PointOp::Brightness, 20, false);
-    timed("gamma 120", [&] { gamma.Apply(PlaneOf(out24)); });
-    timed("contrast 20", [&] { contrast.Apply(PlaneOf(out24)); });
-    timed("sharpness 10", [&] { kelvox::imaging::Sharpen(PlaneOf(out24), 10); });
-    timed("brightness 20", [&] { brightness.Apply(PlaneOf(out24)); });
+    timed("gamma", "gamma 120", [&] { gamma.Apply(PlaneOf(out24)); });
+    timed("contrast", "contrast 20", [&] { contrast.Apply(PlaneOf(out24)); });
+    timed("sharpness", "sharpness 10", [&] { kelvox::imaging::Sharpen(PlaneOf(out24), 10); });
+    timed("brightness", "brightness 20", [&] { brightness.Apply(PlaneOf(out24)); });
 
     // The adjustments as the pipeline runs them, per picture format.
-    std::printf("adjustments per picture format (hue+saturation / gamma+contrast table / sharpness+brightness):\n");
+    Human("adjustments per picture format (hue+saturation / gamma+contrast table / sharpness+brightness):\n");
     for (int bits : {24, 32, 48, 64}) {
         DibImage picture, original;
         picture.Create(kWidth, kHeight, bits);
         original.Create(kWidth, kHeight, bits);
         FillRandom(original, 4, 4);
         auto reset = [&] { std::memcpy(picture.pixels(), original.pixels(), picture.size()); };
-        const double base = Milliseconds(reset);
+        const Timing base = Milliseconds(reset);
         auto ms = [&](const std::function<void()>& op) { return Milliseconds([&] { reset(); op(); }) - base; };
         const bool wide = bits >= 48;
         kelvox::imaging::PointTable table;
         const kelvox::imaging::PointStep steps[] = {{kelvox::imaging::PointOp::Gamma, 120},
                                                     {kelvox::imaging::PointOp::Contrast, 20}};
         table.Prepare(steps, 2, wide);
-        std::printf("  %2d bits  %6.2f ms  %6.2f ms  %6.2f ms\n", bits,
-                    ms([&] { kelvox::imaging::HueSaturation(PlaneOf(picture), 30, 40); }),
-                    ms([&] { table.Apply(PlaneOf(picture)); }),
-                    ms([&] { kelvox::imaging::Sharpen(PlaneOf(picture), 10, kelvox::imaging::BrightnessFactor(20)); }));
+        const Timing hue_saturation = ms([&] { kelvox::imaging::HueSaturation(PlaneOf(picture), 30, 40); });
+        const Timing point_table = ms([&] { table.Apply(PlaneOf(picture)); });
+        const Timing sharpen =
+            ms([&] { kelvox::imaging::Sharpen(PlaneOf(picture), 10, kelvox::imaging::BrightnessFactor(20)); });
+        const std::string key = "adjust/" + std::to_string(bits) + "/";
+        Tsv(key + "hue_saturation", hue_saturation);
+        Tsv(key + "table", point_table);
+        Tsv(key + "sharpen_brightness", sharpen);
+        Human("  %2d bits  %6.2f ms  %6.2f ms  %6.2f ms\n", bits, hue_saturation.best, point_table.best, sharpen.best);
     }
 }
 
-void Pipelines() {
+bool Pipelines() {
     KELVOX_SIM_CAMERA c;
     KelvoxSim_DefaultCamera(&c);
     std::strcpy(c.serial, "BENCH-PROC");
@@ -129,11 +174,11 @@ void Pipelines() {
     kelvox::Session* session = kelvox::SessionOf(handle);
     if (camera < 0 || !session) {
         std::printf("could not open the simulated camera\n");
-        return;
+        return false;
     }
-    std::printf("whole frame processing, 1920 x 1200 (neutral / every adjustment on):\n");
+    Human("whole frame processing, 1920 x 1200 (neutral / every adjustment on):\n");
     for (int bits : {8, 16, 24, 32, 48, 64}) {
-        double ms[2] = {};
+        Timing ms[2];
         for (int all = 0; all < 2; ++all) {
             const int v = all ? 1 : 0;
             Kelvox_SetColorMode(handle, bits);
@@ -147,22 +192,25 @@ void Pipelines() {
             session->SetFilterValue(10, v);        // automatic white balance
             if (!Kelvox_SnapShot(handle, nullptr, 0, 0)) {
                 std::printf("snapshot failed, error %d\n", Kelvox_GetLastError(handle));
-                return;
+                return false;
             }
             ms[all] = Milliseconds([&] { session->ProcessFrame(); });
         }
-        std::printf("  %2d bits  %6.2f ms  %6.2f ms\n", bits, ms[0], ms[1]);
+        Tsv("frame/" + std::to_string(bits) + "/neutral", ms[0]);
+        Tsv("frame/" + std::to_string(bits) + "/all", ms[1]);
+        Human("  %2d bits  %6.2f ms  %6.2f ms\n", bits, ms[0].best, ms[1].best);
     }
     // Back to neutral: the release stores the settings for the next program to open the camera.
     for (int id : {1, 2, 3, 4, 5, 10}) session->SetFilterValue(id, 0);
     session->SetFilterValue(11, 100);
     Kelvox_Release(handle);
     KelvoxSim_Detach(camera);
+    return true;
 }
 
 // The preview window's scaling of a full picture to common client sizes.
 void PreviewScaling() {
-    std::printf("preview scaling from 1920 x 1200:\n");
+    Human("preview scaling from 1920 x 1200:\n");
     for (const int bits : {24, 8}) {
         DibImage source;
         source.Create(kWidth, kHeight, bits);
@@ -171,8 +219,9 @@ void PreviewScaling() {
             DibImage display;
             display.Create(w, h, bits);
             kelvox::imaging::NearestScaler scaler;
-            std::printf("  %2d bits to %4d x %3d        %6.2f ms\n", bits, w, h,
-                        Milliseconds([&] { scaler.Scale(source, display); }));
+            const Timing t = Milliseconds([&] { scaler.Scale(source, display); });
+            Tsv("scale/" + std::to_string(bits) + "/" + std::to_string(w) + "x" + std::to_string(h), t);
+            Human("  %2d bits to %4d x %3d        %6.2f ms\n", bits, w, h, t.best);
         }
     }
 }
@@ -181,9 +230,9 @@ void PreviewScaling() {
 // correction with a few hundred marked pixels and with every pixel an outlier.
 void MaskCorrections() {
     using namespace kelvox::imaging;
-    std::printf("defect mask corrections, 1920 x 1200, each with a memcpy of the frame:\n");
+    Human("defect mask corrections, 1920 x 1200, each with a memcpy of the frame:\n");
     for (const KernelSet* set : RunnableKernelSets()) {
-        std::printf("  %s kernels:\n", set->name);
+        Human("  %s kernels:\n", set->name);
         for (const int bits : {8, 16}) {
             DibImage dark, bright, raw, work, hot, dead, flags;
             for (DibImage* i : {&dark, &bright, &raw, &work, &hot, &dead, &flags}) i->Create(kWidth, kHeight, bits);
@@ -192,10 +241,14 @@ void MaskCorrections() {
             FillRandom(raw, 7, bits == 16 ? 4 : 0);
             ShadingCorrection shading(*set);
             shading.Prepare(dark, bright);
-            std::printf("    %2d bits shading                %6.2f ms\n", bits, Milliseconds([&] {
-                            std::memcpy(work.pixels(), raw.pixels(), raw.size());
-                            shading.Apply(work, 0, 0);
-                        }));
+            auto report = [&](const char* key, const char* label, Timing t) {
+                Tsv(std::string("mask/") + set->name + "/" + std::to_string(bits) + "/" + key, t);
+                Human("    %2d bits %s%6.2f ms\n", bits, label, t.best);
+            };
+            report("shading", "shading                ", Milliseconds([&] {
+                       std::memcpy(work.pixels(), raw.pixels(), raw.size());
+                       shading.Apply(work, 0, 0);
+                   }));
             // A smooth picture with 300 marked pixels, then every pixel marked.
             std::memset(raw.pixels(), 40, raw.size());
             std::mt19937 random(8);
@@ -205,31 +258,41 @@ void MaskCorrections() {
             }
             DefectCorrection defects(*set);
             const int threshold = bits == 8 ? kOutlierThreshold8 : kOutlierThreshold16;
-            std::printf("    %2d bits defects, 300 marked     %6.2f ms\n", bits, Milliseconds([&] {
-                            std::memcpy(work.pixels(), raw.pixels(), raw.size());
-                            defects.Apply(work, 0, 0, hot, dead, flags, threshold);
-                        }));
+            report("defects_300", "defects, 300 marked     ", Milliseconds([&] {
+                       std::memcpy(work.pixels(), raw.pixels(), raw.size());
+                       defects.Apply(work, 0, 0, hot, dead, flags, threshold);
+                   }));
             // Noise where about half the pixels stand out from their neighbours.
             FillRandom(raw, 9, bits == 16 ? 4 : 0);
-            std::printf("    %2d bits defects, noisy picture  %6.2f ms\n", bits, Milliseconds([&] {
-                            std::memcpy(work.pixels(), raw.pixels(), raw.size());
-                            defects.Apply(work, 0, 0, hot, dead, flags, threshold);
-                        }));
+            report("defects_noisy", "defects, noisy picture  ", Milliseconds([&] {
+                       std::memcpy(work.pixels(), raw.pixels(), raw.size());
+                       defects.Apply(work, 0, 0, hot, dead, flags, threshold);
+                   }));
             std::memset(hot.pixels(), 1, hot.size());
-            std::printf("    %2d bits defects, all marked     %6.2f ms\n", bits, Milliseconds([&] {
-                            std::memcpy(work.pixels(), raw.pixels(), raw.size());
-                            defects.Apply(work, 0, 0, hot, dead, flags, threshold);
-                        }));
+            report("defects_all", "defects, all marked     ", Milliseconds([&] {
+                       std::memcpy(work.pixels(), raw.pixels(), raw.size());
+                       defects.Apply(work, 0, 0, hot, dead, flags, threshold);
+                   }));
         }
     }
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--tsv") == 0) {
+            tsv = true;
+            repeats = 31;
+        } else {
+            std::fprintf(stderr, "usage: %s [--tsv]\n", argv[0]);
+            return 2;
+        }
+    }
+    if (tsv) std::printf("# key\tbest ms\tmedian ms, of %d runs after a warm-up; kernels on one thread\n", repeats);
     Kernels();
-    Pipelines();
+    const bool processed = Pipelines();
     PreviewScaling();
     MaskCorrections();
-    return 0;
+    return processed ? 0 : 1;
 }
