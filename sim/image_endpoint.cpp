@@ -47,7 +47,10 @@ void SimCamera::Pump(Clock::time_point now) {
         if (!read.resolved && !Resolve(read, now)) return;  // waits for an arm, a trigger or an abort
         if (read.due > now) return;
         if (read.error == 0 && read.header) ++stats_.headers_sent;
-        if (read.error == 0 && read.frame_end) ++stats_.frames_sent;
+        if (read.error == 0 && read.frame_end) {
+            ++stats_.frames_sent;
+            frame_times_[frame_times_written_++ % kFrameTimes] = FrameTime{header_frame_, now};
+        }
         Finish(read, read.bytes, read.error);
         reads_.pop_front();
     }
@@ -147,6 +150,7 @@ bool SimCamera::StartFrame(Clock::time_point now, Clock::time_point* at) {
     header_.fill(0);
     PutLe32(&header_[kHeaderPayloadLength], PayloadLength());
     PutLe32(&header_[kHeaderFrameNumber], static_cast<uint32_t>(index));
+    header_frame_ = static_cast<uint32_t>(index);
     PutLe32(&header_[kHeaderTriggerCount], fpga_[kFpgaTriggerCount]);
     PutLe32(&header_[kHeaderExposureLines], static_cast<uint32_t>(sensor_.ExposureLines()));
     PutLe32(&header_[kHeaderFrameLength], static_cast<uint32_t>(sensor_.FrameLength()));

@@ -1,5 +1,6 @@
 // The simulator's control API: C functions over camera ids.
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 
@@ -107,6 +108,18 @@ KELVOX_API int KelvoxSim_PokeRegister(int id, int bus_address, unsigned reg, uns
     const auto bus = BusOf(bus_address, &ok);
     auto camera = SimDriver::Instance().Find(id);
     return ok && camera && camera->Poke(bus, reg, value) ? 1 : 0;
+}
+
+KELVOX_API int KelvoxSim_GetFrameTimes(int id, KELVOX_SIM_FRAME_TIME* times, int count) {
+    auto camera = SimDriver::Instance().Find(id);
+    if (!camera || !times || count <= 0) return 0;
+    kelvox::sim::FrameTime got[kelvox::sim::SimCamera::kFrameTimes];
+    const int n = camera->FrameTimes(got, count);
+    for (int i = 0; i < n; ++i) {
+        times[i].frame = got[i].frame;
+        times[i].finished_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(got[i].finished.time_since_epoch()).count();
+    }
+    return n;
 }
 
 KELVOX_API int KelvoxSim_GetStats(int id, KELVOX_SIM_STATS* stats) {

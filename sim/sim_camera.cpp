@@ -1,5 +1,6 @@
 #include "sim_camera.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kelvox::sim {
@@ -175,6 +176,13 @@ bool SimCamera::Poke(Bus bus, unsigned reg, unsigned value) {
 CameraStats SimCamera::stats() {
     std::lock_guard<std::mutex> lock(mutex_);
     return stats_;
+}
+
+int SimCamera::FrameTimes(FrameTime* out, int count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const int n = static_cast<int>(std::min<uint64_t>({frame_times_written_, kFrameTimes, static_cast<uint64_t>(std::max(count, 0))}));
+    for (int i = 0; i < n; ++i) out[i] = frame_times_[(frame_times_written_ - 1 - i) % kFrameTimes];
+    return n;
 }
 
 bool SimCamera::WaitForPendingRead(std::chrono::milliseconds timeout) {

@@ -44,6 +44,12 @@ struct CameraStats {
              frames_dropped = 0;
 };
 
+// When a frame was sent whole: the number its header carried, and the end of its last payload read.
+struct FrameTime {
+    uint32_t frame = 0;
+    Clock::time_point finished{};
+};
+
 enum Fault {
     kFaultHeaderRead = 1,
     kFaultPayloadRead = 2,
@@ -79,6 +85,9 @@ public:
     bool Peek(Bus bus, unsigned reg, unsigned* value);
     bool Poke(Bus bus, unsigned reg, unsigned value);
     CameraStats stats();
+    // The newest frames sent whole, newest first, up to `count` of them (kFrameTimes kept).
+    int FrameTimes(FrameTime* out, int count);
+    static constexpr int kFrameTimes = 64;
     // Until a read of the image endpoint is pending, or the time is up.
     bool WaitForPendingRead(std::chrono::milliseconds timeout);
 
@@ -143,6 +152,8 @@ private:
     bool stopping_ = false;
     std::array<int, kFaultCount> faults_{};
     CameraStats stats_;
+    std::array<FrameTime, kFrameTimes> frame_times_{};  // a ring, filled in order of sending
+    uint64_t frame_times_written_ = 0;
 
     // Controller and bus state.
     std::array<uint8_t, usb::kInfoBlockSize> info_block_{};
@@ -167,6 +178,7 @@ private:
     uint32_t payload_offset_ = 0;
     uint32_t payload_length_ = 0;
     Clock::time_point header_time_{};
+    uint32_t header_frame_ = 0;  // the frame number the last header announced
     std::vector<uint8_t> frame_;
     std::array<uint8_t, usb::kFrameHeaderSize> header_{};
     // Sensor frame clock: frame k (counted from anchor_index_) ends at anchor_time_ + k * period_.

@@ -39,6 +39,13 @@ typedef struct KELVOX_SIM_STATS {
     i2c_reads, pipe_aborts, pipe_resets, port_resets, receiver_restarts, frames_dropped;
 } KELVOX_SIM_STATS;
 
+/* A frame sent whole: the number its header carried and when its last payload read completed, in
+   nanoseconds of the steady clock (C++ std::chrono::steady_clock), for latency measurements. */
+typedef struct KELVOX_SIM_FRAME_TIME {
+    unsigned  frame;
+    long long finished_ns;
+} KELVOX_SIM_FRAME_TIME;
+
 KELVOX_API void KelvoxSim_DefaultCamera(KELVOX_SIM_CAMERA *cfg);
 KELVOX_API int  KelvoxSim_Attach(const KELVOX_SIM_CAMERA *cfg);   /* camera id >= 0, or -1 */
 KELVOX_API int  KelvoxSim_Detach(int id);                          /* unplug now: 1, or 0 for an unknown id */
@@ -49,6 +56,9 @@ KELVOX_API int  KelvoxSim_Trigger(int id);                         /* external t
 KELVOX_API int  KelvoxSim_PeekRegister(int id, int bus_address, unsigned reg, unsigned *value); /* 0x40, 0x48, 0xA2 */
 KELVOX_API int  KelvoxSim_PokeRegister(int id, int bus_address, unsigned reg, unsigned value);
 KELVOX_API int  KelvoxSim_GetStats(int id, KELVOX_SIM_STATS *stats);
+/* The newest frames sent whole, newest first, at most count (the camera keeps the last 64): how many
+   were written; 0 for an unknown id */
+KELVOX_API int  KelvoxSim_GetFrameTimes(int id, KELVOX_SIM_FRAME_TIME *times, int count);
 
 #ifndef _WIN32
 /* Linux has no window system queues: these give a host message windows to pass to the library

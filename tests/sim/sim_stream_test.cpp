@@ -212,6 +212,19 @@ TEST(SimStream, PayloadPiecesOfAnySizeAndStampCountsFrames) {
     EXPECT_EQ(bytes, 0x80000u - 1000u);  // short read: the frame ended
     EXPECT_EQ(GetLe32(a.data()), first + 2);
     EXPECT_EQ(cam.Stats().frames_sent, 3u);
+
+    // Each whole frame's number and finish time on the steady clock, newest first, as many as asked.
+    KELVOX_SIM_FRAME_TIME t[4] = {};
+    const long long now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch()).count();
+    ASSERT_EQ(KelvoxSim_GetFrameTimes(cam.id(), t, 4), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(t[i].frame, first + 2 - i);
+    EXPECT_LE(t[0].finished_ns, now);
+    EXPECT_GE(t[0].finished_ns, t[1].finished_ns);
+    EXPECT_GE(t[1].finished_ns, t[2].finished_ns);
+    EXPECT_EQ(KelvoxSim_GetFrameTimes(cam.id(), t, 1), 1);
+    EXPECT_EQ(t[0].frame, first + 2);
+    EXPECT_EQ(KelvoxSim_GetFrameTimes(-1, t, 4), 0);
 }
 
 TEST(SimStream, ReadWithoutArmWaitsAndAbortReleasesIt) {
