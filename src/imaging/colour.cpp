@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -23,9 +24,21 @@ std::vector<const KernelSet*> RunnableKernelSets() {
     return sets;
 }
 
+const KernelSet* ChooseKernelSet(const std::vector<const KernelSet*>& runnable, const char* choice) {
+    static constexpr const char* kChoices[][2] = {{"baseline", "baseline"}, {"avx2", "AVX2"}, {"avx512", "AVX-512"}};
+    if (choice)
+        for (const auto& c : kChoices) {
+            if (std::strcmp(choice, c[0]) != 0) continue;
+            for (const KernelSet* set : runnable)
+                if (std::strcmp(set->name, c[1]) == 0) return set;
+        }
+    return runnable.back();
+}
+
 const KernelSet& Kernels() {
-    static const KernelSet* const best = RunnableKernelSets().back();
-    return *best;
+    // KELVOX_KERNELS lets a benchmark or a bug hunt compare the sets on one machine.
+    static const KernelSet* const chosen = ChooseKernelSet(RunnableKernelSets(), std::getenv("KELVOX_KERNELS"));
+    return *chosen;
 }
 
 Plane PlaneOf(DibImage& image) {

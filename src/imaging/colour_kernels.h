@@ -76,7 +76,10 @@ namespace avx512 { extern const KernelSet kKernels; }
 
 // Every set this processor can run, the baseline first and the fastest last.
 std::vector<const KernelSet*> RunnableKernelSets();
-// The set for this processor.
+// The set `choice` names among `runnable` (baseline first, fastest last): "baseline", "avx2" or
+// "avx512"; the fastest for no name, an unknown one or a set that is not runnable.
+const KernelSet* ChooseKernelSet(const std::vector<const KernelSet*>& runnable, const char* choice);
+// The set for this processor, or the one the environment variable KELVOX_KERNELS chooses.
 const KernelSet& Kernels();
 
 }  // namespace kelvox::imaging

@@ -999,3 +999,25 @@ TEST(ColourKernelSets, EverySetGivesTheSameBytes) {
         ExpectSameBytes(baseline, *set);
     }
 }
+
+// KELVOX_KERNELS: a runnable set by name, otherwise the fastest runnable one.
+TEST(ColourKernelSets, ChoiceByNameOnlyAmongRunnableSets) {
+    img::KernelSet baseline{}, avx2{}, avx512{};
+    baseline.name = "baseline";
+    avx2.name = "AVX2";
+    avx512.name = "AVX-512";
+    const std::vector<const img::KernelSet*> all{&baseline, &avx2, &avx512}, two{&baseline, &avx2};
+    const struct {
+        const std::vector<const img::KernelSet*>* runnable;
+        const char* choice;
+        const img::KernelSet* expected;
+    } cases[] = {
+        {&all, nullptr, &avx512},  {&all, "baseline", &baseline}, {&all, "avx2", &avx2},
+        {&all, "avx512", &avx512}, {&two, "avx512", &avx2},       {&two, "", &avx2},
+        {&two, "AVX2", &avx2},     {&two, "sse4", &avx2},         {&two, "baseline ", &avx2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.choice ? c.choice : "(none)");
+        EXPECT_EQ(img::ChooseKernelSet(*c.runnable, c.choice), c.expected);
+    }
+}
