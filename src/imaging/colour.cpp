@@ -130,7 +130,7 @@ HueStep StepOf(int hue, int saturation, const PointTable* after) {
 }  // namespace
 
 void Demosaic(const Plane& raw, const Plane& colour, int bayer_mode, int red_gain, int blue_gain,
-              const RowAdjustments& after) {
+              const RowAdjustments& after, int first_row, int end_row) {
     if (!raw.pixels || !colour.pixels || raw.width != colour.width || raw.height != colour.height) return;
     // A gain read from stored settings can be anything; past 1599 (factor 2046) the products of
     // 16-bit sums would overflow, and every sample but the darkest is at the top of the range anyway.
@@ -144,6 +144,8 @@ void Demosaic(const Plane& raw, const Plane& colour, int bayer_mode, int red_gai
     steps.table = table ? after.table->table() : nullptr;
     steps.sharpness = std::clamp(after.sharpness, -kSharpnessLimit, kSharpnessLimit);
     steps.brightness = after.brightness;
+    steps.first_row = first_row;
+    steps.end_row = end_row;
     Kernels().demosaic(raw, colour, bayer_mode & 3, kr, kb, steps);
 }
 
@@ -250,9 +252,9 @@ void PointTable::Apply(const Plane& picture) const {
 
 // ---- sharpening ----
 
-void Sharpen(const Plane& picture, int sharpness, float brightness) {
+void Sharpen(const Plane& picture, int sharpness, float brightness, const SharpenBand& band) {
     if (!picture.pixels) return;
-    Kernels().sharpen(picture, std::clamp(sharpness, -kSharpnessLimit, kSharpnessLimit), brightness);
+    Kernels().sharpen(picture, std::clamp(sharpness, -kSharpnessLimit, kSharpnessLimit), brightness, band);
 }
 
 // ---- automatic exposure ----

@@ -60,8 +60,10 @@ struct RowAdjustments {
     int sharpness = 0;  // 0: none
     float brightness = 1.0f;
 };
+// Only output rows [first_row, end_row) are written (end_row -1: to the bottom), with the same
+// bytes as in a whole picture.
 void Demosaic(const Plane& raw, const Plane& colour, int bayer_mode, int red_gain, int blue_gain,
-              const RowAdjustments& after = {});
+              const RowAdjustments& after = {}, int first_row = 0, int end_row = -1);
 
 // Grey-mode phases R1, G1, G2, B1 of the 2 x 2 cell (unadjusted Bayer mode), as array indexes
 // 0 = R1, 1 = G1, 2 = G2, 3 = B1:
@@ -139,7 +141,15 @@ float BrightnessFactor(int brightness);
 // becomes clamp(original + trunc(s * (original - blur) / 10)). Other pixels are left as they are.
 // A brightness factor other than 1 is applied to the sharpened components as the brightness table
 // would (min(M, trunc(float(v) * t))), saving a pass; the other pixels then still need the table.
-void Sharpen(const Plane& picture, int sharpness, float brightness = 1.0f);
+// A band of rows [first, end) (end -1: to the bottom) sharpened while other threads sharpen the rows
+// around it: `above` holds the original rows first-2 and first-1 and `below` row end, saved before
+// any band began (null: read from the picture, which nobody else changes there).
+struct SharpenBand {
+    int first = 0, end = -1;
+    const uint8_t* above[2] = {nullptr, nullptr};
+    const uint8_t* below = nullptr;
+};
+void Sharpen(const Plane& picture, int sharpness, float brightness = 1.0f, const SharpenBand& band = {});
 
 // The five measuring rectangles of the automatic exposure and gain control, in picture rows:
 // x 0.1W-0.2W / y 0.1H-0.2H, x 0.1W-0.2W / y 0.8H-0.9H, x 0.45W-0.55W / y 0.45H-0.55H,

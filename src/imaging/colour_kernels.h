@@ -37,6 +37,9 @@ struct RowSteps {
     const uint16_t* table = nullptr;
     int sharpness = 0;
     float brightness = 1.0f;
+    // The output rows made, [first_row, end_row) (end_row -1: to the bottom); rows around them are
+    // read, never written, so bands of one picture can be made at the same time.
+    int first_row = 0, end_row = -1;
 };
 
 // The row kernels of the defect mask's corrections (defect_mask.h) for samples of type T.
@@ -64,7 +67,7 @@ struct KernelSet {
     void (*balance)(const Plane& raw, int bayer_mode, const GrayBalance& balance, int max_value);
     void (*hue_saturation)(const Plane& colour, const HueStep& hue);
     void (*apply_table)(const Plane& picture, const uint16_t* table, bool sixteen_bit);
-    void (*sharpen)(const Plane& picture, int sharpness, float brightness);
+    void (*sharpen)(const Plane& picture, int sharpness, float brightness, const SharpenBand& band);
     MaskRows<uint8_t> mask8;
     MaskRows<uint16_t> mask16;
     const char* name;

@@ -26,6 +26,14 @@ void MirrorInPlace(DibImage& image, bool horizontal, bool vertical) {
     }
 }
 
+// Rows [first, end) of a picture.
+Plane RowsOf(const Plane& p, int first, int end) {
+    Plane part = p;
+    part.pixels = p.pixels + static_cast<size_t>(first) * p.stride;
+    part.height = end - first;
+    return part;
+}
+
 // Applies the table to the outer `border` rows and columns of the picture only (all of it for 0,
 // or when the picture is too small to have an inside).
 void ApplyToFrame(const PointTable& table, const Plane& p, int border) {
@@ -61,7 +69,11 @@ void FramePipeline::MakeColour(DibImage& raw, DibImage& colour, const FrameConte
         if (filters_.bayer_auto_once && filters_.bayer_auto_once_companion)
             filters_.bayer_auto = filters_.bayer_auto_once = filters_.bayer_auto_once_companion = 0;
     }
-    Demosaic(raw_plane, PlaneOf(colour), bayer, filters_.bayer_red, filters_.bayer_blue, after);
+    const Plane colour_plane = PlaneOf(colour);
+    const int red = filters_.bayer_red, blue = filters_.bayer_blue;
+    InBands(frame, colour_plane.height, [&](int first, int end) {
+        Demosaic(raw_plane, colour_plane, bayer, red, blue, after, first, end);
+    });
 }
 
 void FramePipeline::ProcessGrey(DibImage& raw, DibImage& colour, const FrameContext& frame, FilterSettings& filters_) {
@@ -80,12 +92,54 @@ void FramePipeline::ProcessGrey(DibImage& raw, DibImage& colour, const FrameCont
         }
         bool neutral = true;
         for (int p = 0; p < 4; ++p) neutral = neutral && balance.gain[p] == 128 && balance.offset[p] == 128;
-        if (!neutral) ApplyGrayBalance(plane, filters_.bayer_mode, balance, mode == 1 ? 65535 : 255);
+        // Bands start at even rows, where the grey phases are those of row 0.
+        if (!neutral)
+            InBands(frame, plane.height, [&](int first, int end) {
+                ApplyGrayBalance(RowsOf(plane, first, end), filters_.bayer_mode, balance, mode == 1 ? 65535 : 255);
+            });
     } else if (filters_.gray_mode == 2 && mode == 0) {
         // Luminance of the colour picture; the 16-bit mode has no 8-bit data to do this with.
         MakeColour(raw, colour, frame, filters_);
-        LumaFromColour(PlaneOf(colour), PlaneOf(raw));
+        const Plane colour_plane = PlaneOf(colour), grey = PlaneOf(raw);
+        InBands(frame, std::min(colour_plane.height, grey.height), [&](int first, int end) {
+            LumaFromColour(RowsOf(colour_plane, first, end), RowsOf(grey, first, end));
+        });
     }
+}
+
+// Each band reads the two rows above it and the one below, which its neighbours change: their
+// originals are saved first.
+void FramePipeline::SharpenInBands(const Plane& plane, const FrameContext& frame, int sharpness, float brightness) {
+    const int bands = frame.workers ? frame.workers->bands() : 1;
+    if (bands == 1) {
+        Sharpen(plane, sharpness, brightness);
+        return;
+    }
+    const size_t row_bytes = static_cast<size_t>(plane.width) * plane.bytes_per_pixel;
+    if (halo_.size() < static_cast<size_t>(bands) * 3 * row_bytes) halo_.resize(static_cast<size_t>(bands) * 3 * row_bytes);
+    for (int k = 0; k < bands; ++k) {
+        const BandWorkers::Rows rows = BandWorkers::BandRows(plane.height, k, bands);
+        const int around[3] = {rows.first - 2, rows.first - 1, rows.end};
+        for (int i = 0; i < 3; ++i)
+            if (rows.first < rows.end && around[i] >= 0 && around[i] < plane.height)
+                std::copy_n(plane.pixels + static_cast<size_t>(around[i]) * plane.stride, row_bytes,
+                            halo_.data() + (static_cast<size_t>(k) * 3 + i) * row_bytes);
+    }
+    frame.workers->Run(plane.height, [&](int first, int end) {
+        SharpenBand band;
+        band.first = first;
+        band.end = end;
+        for (int k = 0; k < bands; ++k) {
+            const BandWorkers::Rows rows = BandWorkers::BandRows(plane.height, k, bands);
+            if (rows.first != first || rows.end != end) continue;
+            const uint8_t* saved = halo_.data() + static_cast<size_t>(k) * 3 * row_bytes;
+            if (first >= 2) band.above[0] = saved;
+            if (first >= 1) band.above[1] = saved + row_bytes;
+            if (end < plane.height) band.below = saved + 2 * row_bytes;
+            break;
+        }
+        Sharpen(plane, sharpness, brightness, band);
+    });
 }
 
 void FramePipeline::Process(DibImage& raw, DibImage& out, DibImage& colour, const FrameContext& frame,
@@ -120,8 +174,8 @@ void FramePipeline::Process(DibImage& raw, DibImage& out, DibImage& colour, cons
         after.brightness = brightness;
         MakeColour(raw, out, frame, filters_, after);
     } else {
-        if (table) table->Apply(plane);
-        if (sharpen) Sharpen(plane, filters_.sharpness, brightness);
+        if (table) InBands(frame, plane.height, [&](int first, int end) { table->Apply(RowsOf(plane, first, end)); });
+        if (sharpen) SharpenInBands(plane, frame, filters_.sharpness, brightness);
     }
     if (sharpen && filters_.brightness != 0) {
         point_tables_[1].Prepare(PointOp::Brightness, filters_.brightness, wide);

@@ -109,6 +109,11 @@ public:
     int capture_state() const { return capture_state_.load(); }
     // Turns the raw picture of the prepared mode into its output picture (frame lock held).
     void ProcessFrame();
+    // The threads ProcessFrame shares rows with, `threads` in all with the caller: started with the
+    // frame thread (BandWorkers::ConfiguredThreads() unless started already) and stopped with it.
+    // Tests and benchmarks that call ProcessFrame themselves start them here.
+    void StartBandWorkers(int threads);
+    void StopBandWorkers();
     int image_valid() const { return image_valid_.load(); }
 
     // ---- image files ----
@@ -277,6 +282,7 @@ private:
     ErrorHistory errors_;
     int snapshot_timeout_ = 3000;
     imaging::FramePipeline pipeline_;  // under the frame lock
+    imaging::BandWorkers band_workers_;  // under the frame lock
     int open_camera_ = -1;
     std::atomic<bool> camera_lost_{false};  // the device gave up on the open camera since it was opened
     int mask_filter_ = 0, dot_filter_ = 0;

@@ -115,6 +115,10 @@ int Session::StartPreview() {
     capture_state_ = kLivePreview;
     run_state_ = 1;
     wake_.Reset();
+    {
+        std::lock_guard<std::mutex> lock(frame_lock_);
+        if (!band_workers_.started()) band_workers_.Start(imaging::BandWorkers::ConfiguredThreads());
+    }
     try {
         thread_exit_ = std::make_unique<platform::Event>(platform::Event::Reset::Manual);
         frame_thread_ = std::thread([this] {
@@ -162,7 +166,18 @@ void Session::StopFrameThread() {
         if (frame_thread_.joinable()) frame_thread_.join();
         thread_exit_.reset();
     }
+    StopBandWorkers();
     StopRecording();
+}
+
+void Session::StartBandWorkers(int threads) {
+    std::lock_guard<std::mutex> lock(frame_lock_);
+    band_workers_.Start(threads);
+}
+
+void Session::StopBandWorkers() {
+    std::lock_guard<std::mutex> lock(frame_lock_);
+    band_workers_.Stop();
 }
 
 int Session::Close() {

@@ -58,6 +58,7 @@ void Session::ProcessFrame() {
     frame.mirror_v = settings_.mirror_v != 0;
     frame.mirror_h_in_software = settings_.mirror_h && !device_->controls().IsMirrorSupported(true);
     frame.mirror_v_in_software = settings_.mirror_v && !device_->controls().IsMirrorSupported(false);
+    frame.workers = &band_workers_;
     const int red = filters_.bayer_red, green = filters_.bayer_green, blue = filters_.bayer_blue;
     const std::array<int, 4> gray = filters_.gray_gain;
     pipeline_.Process(raw, *pictures_[mode], *pictures_[kOut24], frame, filters_);

@@ -10,9 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/band_workers.h"
 #include "imaging/colour.h"
 #include "imaging/colour_kernels.h"
 #include "imaging/dib_image.h"
+#include "imaging/frame_pipeline.h"
 #include "imaging/reference_kernels.h"
 
 namespace img = kelvox::imaging;
@@ -786,7 +788,11 @@ TEST(ColourKernelsMatchReference, HueSaturationOnDemosaicedRows) {
 TEST(ColourKernelsMatchReference, SharpeningOnDemosaicedRows) {
     // Sharpening (after the hue pass or a table by itself) as the demosaic makes each row, and a
     // table by itself without sharpening: the bytes of the whole-picture passes one after the
-    // other, the untouched fourth component too.
+    // other, the untouched fourth component too, whether one thread makes the rows or several make
+    // bands of them (more bands than rows included).
+    img::BandWorkers workers[3];
+    const int threads[3] = {1, 2, 7};
+    for (int k = 0; k < 3; ++k) workers[k].Start(threads[k]);
     std::mt19937 rng(110);
     std::vector<std::pair<int, int>> sizes(std::begin(kSizes), std::end(kSizes));
     sizes.insert(sizes.end(), {{5, 5}, {6, 5}, {5, 6}, {70, 9}});
@@ -812,15 +818,70 @@ TEST(ColourKernelsMatchReference, SharpeningOnDemosaicedRows) {
                                           std::to_string(after.sharpness) + " brightness " +
                                           std::to_string(after.brightness) + " table " + std::to_string(!!after.table)));
                 const ref::Picture raw = RandomPicture(rng, w, h, wide ? 2 : 1);
-                ref::Picture fused = RandomPicture(rng, w, h, colour_bpp);
-                ref::Picture passes = fused;
+                const ref::Picture initial = RandomPicture(rng, w, h, colour_bpp);
+                ref::Picture passes = initial;
                 ref::Picture source = raw;
-                img::Demosaic(PlaneFor(source), PlaneFor(fused), mode, 150, 250, after);
                 img::Demosaic(PlaneFor(source), PlaneFor(passes), mode, 150, 250);
                 if (after.hue_pass) img::HueSaturation(PlaneFor(passes), after.hue, after.saturation, after.table);
                 else if (after.table) after.table->Apply(PlaneFor(passes));
                 if (after.sharpness) img::Sharpen(PlaneFor(passes), after.sharpness, after.brightness);
-                ASSERT_TRUE(SameBytes(passes, fused));
+                for (img::BandWorkers& bands : workers) {
+                    ref::Picture banded = initial;
+                    bands.Run(h, [&](int first, int end) {
+                        img::Demosaic(PlaneFor(source), PlaneFor(banded), mode, 150, 250, after, first, end);
+                    });
+                    ASSERT_TRUE(SameBytes(passes, banded)) << bands.bands() << " bands";
+                }
+            }
+}
+
+TEST(ColourKernelsMatchReference, FramePipelineOnAnyNumberOfThreads) {
+    // Every colour mode with every adjustment and the measurements that feed the settings: the
+    // bytes and settings of the single-threaded pipeline, also with more bands than rows.
+    struct Mode {
+        int mode, raw_bits, out_bits, gray_mode;
+    };
+    const Mode modes[] = {{0, 8, 8, 1}, {0, 8, 8, 2}, {1, 16, 16, 1}, {2, 8, 24, 0},
+                          {3, 8, 32, 0}, {4, 16, 48, 0}, {5, 16, 64, 0}};
+    const std::pair<int, int> sizes[] = {{2, 2}, {6, 3}, {5, 5}, {7, 9}, {33, 17}, {64, 31}};
+    img::BandWorkers workers[3];
+    const int threads[3] = {1, 2, 7};
+    for (int k = 0; k < 3; ++k) workers[k].Start(threads[k]);
+    std::mt19937 rng(112);
+    for (auto [w, h] : sizes)
+        for (const Mode& m : modes)
+            for (int sharpness : {0, 9}) {
+                SCOPED_TRACE(Settings(w, h, m.out_bits / 8, "mode " + std::to_string(m.mode) + " gray mode " +
+                                                                std::to_string(m.gray_mode) + " sharpness " +
+                                                                std::to_string(sharpness)));
+                kelvox::FilterSettings filters = kelvox::FilterSettings::Defaults();
+                filters.hue = 30, filters.saturation = 40, filters.gamma = 120, filters.contrast = 20;
+                filters.sharpness = sharpness, filters.brightness = 20, filters.bayer_auto = 1;
+                filters.gray_mode = m.gray_mode, filters.gray_calibration = 1, filters.gray_offset[1] = 10;
+                img::DibImage raw, out, colour;
+                ASSERT_TRUE(raw.Create(w, h, m.raw_bits) && colour.Create(w, h, 24));
+                ASSERT_TRUE(m.mode < 2 || out.Create(w, h, m.out_bits));
+                for (size_t i = 0; i < raw.size(); ++i) raw.pixels()[i] = static_cast<uint8_t>(rng());
+                const std::vector<uint8_t> original(raw.pixels(), raw.pixels() + raw.size());
+                img::DibImage& result = m.mode < 2 ? raw : out;
+                auto process = [&](img::BandWorkers* bands, kelvox::FilterSettings& f) {
+                    std::copy(original.begin(), original.end(), raw.pixels());
+                    img::FrameContext frame;
+                    frame.mode = m.mode;
+                    frame.workers = bands;
+                    img::FramePipeline pipeline;
+                    pipeline.Process(raw, result, colour, frame, f);
+                    return std::vector<uint8_t>(result.pixels(), result.pixels() + result.size());
+                };
+                kelvox::FilterSettings single = filters;
+                const std::vector<uint8_t> expected = process(nullptr, single);
+                for (img::BandWorkers& bands : workers) {
+                    kelvox::FilterSettings banded = filters;
+                    EXPECT_TRUE(process(&bands, banded) == expected) << bands.bands() << " bands";
+                    EXPECT_EQ(banded.bayer_red, single.bayer_red);
+                    EXPECT_EQ(banded.bayer_blue, single.bayer_blue);
+                    EXPECT_EQ(banded.gray_gain, single.gray_gain);
+                }
             }
 }
 
@@ -972,8 +1033,8 @@ static void ExpectSameBytes(const img::KernelSet& chosen, const img::KernelSet& 
                 chosen.hue_saturation(PlaneFor(a), with_table);
                 other.hue_saturation(PlaneFor(b), with_table);
                 EXPECT_TRUE(SameBytes(a, b)) << "hue and table " << Settings(w, h, colour_bpp, "");
-                chosen.sharpen(PlaneFor(a), 17, 1.0f + 300.0f / 255.0f);
-                other.sharpen(PlaneFor(b), 17, 1.0f + 300.0f / 255.0f);
+                chosen.sharpen(PlaneFor(a), 17, 1.0f + 300.0f / 255.0f, {});
+                other.sharpen(PlaneFor(b), 17, 1.0f + 300.0f / 255.0f, {});
                 EXPECT_TRUE(SameBytes(a, b)) << "sharpen " << Settings(w, h, colour_bpp, "");
             }
             ref::Picture ga = raw, gb = raw;

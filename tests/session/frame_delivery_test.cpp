@@ -8,8 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "api/handle_table.h"
 #include "kelvox/kelvox.h"
 #include "kelvox/kelvox_sim.h"
+#include "session/session.h"
 #include "unit/message_probe.h"
 
 namespace {
@@ -365,6 +367,8 @@ TEST_F(FrameDelivery, PreviewStartsAndStopsAtRandomMoments) {
 TEST_F(FrameDelivery, SettingsChangeWhileFramesAreProcessed) {
     ASSERT_EQ(Kelvox_SetCaptureWindowEx(handle_, 1920, 0, 64, 1200, 0, 48), 1);
     ASSERT_EQ(Kelvox_SetColorMode(handle_, 24), 1);
+    // Rows shared out among four threads; the preview keeps them and stops them with its own.
+    kelvox::SessionOf(handle_)->StartBandWorkers(4);
     // A wait time stored by an earlier test could let a 64 x 48 window flood the queue faster
     // than this loop reads it.
     ASSERT_EQ(Kelvox_SetWaitTime(handle_, 10), 1);
@@ -378,6 +382,7 @@ TEST_F(FrameDelivery, SettingsChangeWhileFramesAreProcessed) {
         // Picture settings, the mirrors and the automatic control all feed the processing.
         EXPECT_EQ(Kelvox_SetFilterValue(handle_, 3, static_cast<int>(random() % 721) - 360), 1);
         EXPECT_EQ(Kelvox_SetFilterValue(handle_, 5, static_cast<int>(random() % 31)), 1);
+        EXPECT_EQ(Kelvox_SetFilterValue(handle_, 11, 50 + static_cast<int>(random() % 150)), 1);
         EXPECT_EQ(Kelvox_SetFilterValue(handle_, 10, static_cast<int>(random() % 2)), 1);
         EXPECT_EQ(Kelvox_SetMirrorH(handle_, static_cast<int>(random() % 2)), 1);
         EXPECT_EQ(Kelvox_SetAutoIris(handle_, static_cast<int>(random() % 3)), 1);

@@ -23,7 +23,8 @@ ref::Picture Copy(kelvox::imaging::DibImage& image) {
     return p;
 }
 
-class ProcessingPipeline : public ::testing::Test {
+// Parameter: the threads processing shares the rows with, the calling one included.
+class ProcessingPipeline : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         KELVOX_SIM_CAMERA c;
@@ -37,6 +38,7 @@ protected:
         session_ = kelvox::SessionOf(handle_);
         ASSERT_NE(session_, nullptr);
         ASSERT_EQ(Kelvox_SetCaptureWindowEx(handle_, 1920, 0, 37, 1200, 0, 23), 1);
+        session_->StartBandWorkers(GetParam());
     }
     void TearDown() override {
         Kelvox_Release(handle_);
@@ -75,7 +77,7 @@ void Adjust(ref::Picture& p, bool colour, int hue, int saturation, int gamma, in
 
 }  // namespace
 
-TEST_F(ProcessingPipeline, ColourModesMatchThePlainSteps) {
+TEST_P(ProcessingPipeline, ColourModesMatchThePlainSteps) {
     struct Case { int hue, saturation, gamma, contrast, sharpness, brightness; };
     const Case cases[] = {{0, 0, 100, 0, 0, 0}, {30, 40, 120, 20, 10, 20}, {-200, -100, 60, -30, 0, -40},
                           {0, 0, 150, 0, 7, -90}, {5, 0, 100, 0, 30, 0}};
@@ -104,7 +106,7 @@ TEST_F(ProcessingPipeline, ColourModesMatchThePlainSteps) {
     }
 }
 
-TEST_F(ProcessingPipeline, GreyModesMatchThePlainSteps) {
+TEST_P(ProcessingPipeline, GreyModesMatchThePlainSteps) {
     Set(20, 200);  // gray gain R1
     Set(25, 10);   // gray offset G1
     Set(11, 130);
@@ -140,3 +142,5 @@ TEST_F(ProcessingPipeline, GreyModesMatchThePlainSteps) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Threads, ProcessingPipeline, ::testing::Values(1, 2, 7));

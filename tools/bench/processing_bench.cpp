@@ -1,5 +1,5 @@
 // Milliseconds per 1920 x 1200 frame of the processing kernels and of the whole frame processing
-// of each colour mode, single thread.
+// of each colour mode (the kernels on one thread, frames on KELVOX_PROCESSING_THREADS).
 // Run by hand: build/native-release/bin/kelvox_processing_bench [--tsv]
 // --tsv prints one line per measurement instead, "key<TAB>best ms<TAB>median ms" over 31 runs, for
 // scripts (scripts/bench.sh) to line up with other measurements.
@@ -176,7 +176,10 @@ bool Pipelines() {
         std::printf("could not open the simulated camera\n");
         return false;
     }
-    Human("whole frame processing, 1920 x 1200 (neutral / every adjustment on):\n");
+    // As the frame thread would: KELVOX_PROCESSING_THREADS or the processor's threads.
+    session->StartBandWorkers(kelvox::imaging::BandWorkers::ConfiguredThreads());
+    Human("whole frame processing, 1920 x 1200, %d threads (neutral / every adjustment on):\n",
+          kelvox::imaging::BandWorkers::ConfiguredThreads());
     for (int bits : {8, 16, 24, 32, 48, 64}) {
         Timing ms[2];
         for (int all = 0; all < 2; ++all) {
