@@ -180,6 +180,7 @@ bool Pipelines() {
     session->StartBandWorkers(kelvox::imaging::BandWorkers::ConfiguredThreads());
     Human("whole frame processing, 1920 x 1200, %d threads (neutral / every adjustment on):\n",
           kelvox::imaging::BandWorkers::ConfiguredThreads());
+    if (tsv) std::printf("# frame threads: %d\n", kelvox::imaging::BandWorkers::ConfiguredThreads());
     for (int bits : {8, 16, 24, 32, 48, 64}) {
         Timing ms[2];
         for (int all = 0; all < 2; ++all) {
