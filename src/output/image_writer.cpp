@@ -58,7 +58,9 @@ int WriteBmp(const char* name, const imaging::DibImage& source) {
     if (!file.Create(name)) return 0;
     file.Write(head, offset);
     // Bottom-up rows: file row i is picture row height - 1 - i.
-    const bool rows = WriteConvertedRows(file, source, imaging::CopyRows, stride, imaging::kReversedRowOrder, 0);
+    auto to_file = [](void* f, const uint8_t* data, size_t size) { return static_cast<BinaryFile*>(f)->Write(data, size); };
+    const bool rows =
+        ConvertInBlocks(source, imaging::CopyRows, stride, imaging::kReversedRowOrder, 0, to_file, &file);
     const bool closed = file.Close();
     return rows && closed ? 1 : Abandon(name);
 }
@@ -70,8 +72,8 @@ int WriteRaw(const char* name, const imaging::DibImage& source) {
     return file.Close() ? 1 : Abandon(name);
 }
 
-int WriteConvertedRows(BinaryFile& file, const imaging::DibImage& source, imaging::RowConverter converter,
-                       size_t row_bytes, intptr_t row_order, intptr_t value2) {
+int ConvertInBlocks(const imaging::DibImage& source, imaging::RowConverter converter, size_t row_bytes,
+                    intptr_t row_order, intptr_t value2, BlockSink sink, void* context) {
     const int width = source.width(), height = source.height(), bpp = source.bytes_per_pixel();
     const int block_rows = static_cast<int>(std::clamp<size_t>(kBlockBytes / row_bytes, 1, static_cast<size_t>(height)));
     // Zeroed once: converters leave the row padding alone.
@@ -84,7 +86,7 @@ int WriteConvertedRows(BinaryFile& file, const imaging::DibImage& source, imagin
                                             : imaging::PixelRect{0, height - first - rows, width, height - first};
         converter(block.get(), source.pixels(), rect, 0, 0, bpp, bpp, static_cast<int>(row_bytes), source.stride(),
                   row_order, value2);
-        if (!file.Write(block.get(), static_cast<size_t>(rows) * row_bytes)) return 0;
+        if (!sink(context, block.get(), static_cast<size_t>(rows) * row_bytes)) return 0;
     }
     return 1;
 }

@@ -137,9 +137,10 @@ void ExpectBmp(const std::string& path, const DibImage& s) {
 
 }  // namespace
 
-// Widths whose rows need padding at every byte count but 4 and 8, and a single pixel.
+// Widths whose rows need padding at every byte count but 4 and 8, a single pixel, and a picture
+// that the writers convert in several blocks.
 TEST_F(ImageFiles, LosslessFormatsReadBackAtEveryBitCount) {
-    for (const auto& [width, height] : {std::pair{37, 23}, std::pair{1, 1}}) {
+    for (const auto& [width, height] : {std::pair{37, 23}, std::pair{1, 1}, std::pair{1101, 130}}) {
         for (const int bits : kBitCounts) {
             SCOPED_TRACE(std::to_string(bits) + " bits, width " + std::to_string(width));
             DibImage s;

@@ -198,7 +198,7 @@ inline Decoded ReadPng(const std::string& path) {
 inline Decoded ReadTiff(const std::string& path) {
     Decoded d;
     TIFFSetWarningHandler(nullptr);  // four samples without ExtraSamples draw a warning
-    TIFF* t = TIFFOpen(path.c_str(), "r");
+    TIFF* t = TIFFOpen(path.c_str(), "rc");  // "c": the file's own strips, not cut up for reading
     if (!t) return d;
     uint32_t w = 0, h = 0, rows_per_strip = 0;
     uint16_t bps = 0, spp = 0, photometric = 0, compression = 0, planar = 0, extra_count = 0;
