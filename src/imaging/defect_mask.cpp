@@ -105,13 +105,13 @@ void ShadingCorrection::Prepare(const DibImage& dark, const DibImage& bright) {
     bits_ = bits;
 }
 
-void ShadingCorrection::Apply(DibImage& raw, int x0, int y0) const {
+void ShadingCorrection::Apply(DibImage& raw, int x0, int y0, int first_row, int end_row) const {
     if (!bits_ || raw.bit_count() != bits_ || raw.empty() || x0 < 0 || y0 < 0) return;
     const int w = raw.width(), h = raw.height();
     const int border = w == width_ || h == height_ ? 2 : 0;
-    const int last_row = std::min(h - border, height_ - y0), last_column = std::min(w - border, width_ - x0);
+    const int last_row = std::min({h - border, height_ - y0, end_row}), last_column = std::min(w - border, width_ - x0);
     if (last_column <= border) return;
-    for (int y = border; y < last_row; ++y) {
+    for (int y = std::max(border, first_row); y < last_row; ++y) {
         const size_t at = static_cast<size_t>(y0 + y) * width_ + static_cast<size_t>(x0) + border;
         const int n = last_column - border;
         if (bits_ == 8)

@@ -39,7 +39,9 @@ public:
     // Corrects the working picture (of the references' depth) whose top-left pixel lies at (x0, y0)
     // of the references, leaving a border of 2 pixels when it spans the references' width or
     // height. Pixels outside the references stay.
-    void Apply(DibImage& raw, int x0, int y0) const;
+    void Apply(DibImage& raw, int x0, int y0) const { Apply(raw, x0, y0, 0, raw.height()); }
+    // The same for rows [first_row, end_row) of the picture only, so bands of it can run at once.
+    void Apply(DibImage& raw, int x0, int y0, int first_row, int end_row) const;
 
 private:
     const KernelSet* kernels_;

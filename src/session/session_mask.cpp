@@ -25,7 +25,8 @@ void Session::CorrectWithMask(imaging::DibImage& raw) {
     if (mask_filter_) {
         imaging::ShadingCorrection& shading = wide ? shading16_ : shading8_;
         if (!shading.prepared()) shading.Prepare(plane(wide ? kDark16 : kDark8), plane(wide ? kBright16 : kBright8));
-        shading.Apply(raw, prepared_x_, prepared_y_);
+        // Row by row, so the frame's bands can share it.
+        band_workers_.Run(raw.height(), [&](int first, int end) { shading.Apply(raw, prepared_x_, prepared_y_, first, end); });
     }
     if (dot_filter_) {
         defects_.Apply(raw, prepared_x_, prepared_y_, plane(wide ? kDefect16a : kDefect8a),
