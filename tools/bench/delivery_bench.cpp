@@ -74,7 +74,9 @@ bool AdjustEverything(int handle) {
 void Latency(int bits, bool adjusted) {
     KELVOX_SIM_CAMERA c;
     KelvoxSim_DefaultCamera(&c);
-    std::strcpy(c.serial, "LATENCY");
+    // A serial of its own per case: a camera's settings are stored at release, and the adjustments
+    // of one case must not reach the next.
+    std::snprintf(c.serial, sizeof c.serial, "LATENCY-%d-%s", bits, adjusted ? "ON" : "OFF");
     const int camera = KelvoxSim_Attach(&c);
     KELVOX_HWND callback = KelvoxSim_CreateMessageWindow();
     const int handle = Kelvox_Initialize(nullptr);
@@ -91,16 +93,19 @@ void Latency(int bits, bool adjusted) {
     std::map<unsigned, long long> finished;  // frame number -> finish time
     std::vector<long long> received;
     const long long warm = NowNs() + 500'000'000, end = warm + 3'000'000'000;
+    double cpu0 = -1;
     KELVOX_SIM_MSG m{};
     while (NowNs() < end) {
         if (!KelvoxSim_WaitMessage(callback, &m, 50)) continue;
         const long long at = NowNs();
         if (m.message != KELVOX_WM_FRAME || !m.wParam) continue;
+        if (cpu0 < 0 && at >= warm) cpu0 = ThreadCpuMs("kelvox-frames");
         received.push_back(at);
         const int n = KelvoxSim_GetFrameTimes(camera, times, 64);
         for (int i = 0; i < n; ++i)
             if (times[i].frame > after_frame || !before) finished[times[i].frame] = times[i].finished_ns;
     }
+    const double cpu = ThreadCpuMs("kelvox-frames") - cpu0;
     Kelvox_StopPreview(handle);
 
     const std::vector<std::pair<unsigned, long long>> frames(finished.begin(), finished.end());
@@ -121,8 +126,10 @@ void Latency(int bits, bool adjusted) {
     std::printf("latency, paced %2d-bit, adjustments %-3s: ", bits, adjusted ? "on" : "off");
     if (ms.empty()) std::printf("no frames\n");
     else
-        std::printf("median %6.2f ms, 99th percentile %6.2f ms over %zu frames (%.1f frames/s)\n", ms[ms.size() / 2],
-                    ms[std::min(ms.size() - 1, static_cast<size_t>(ms.size() * 0.99))], ms.size(), ms.size() / seconds);
+        std::printf("median %6.2f ms, 99th percentile %6.2f ms over %zu frames (%.1f frames/s); frame thread %.2f ms "
+                    "CPU per frame\n",
+                    ms[ms.size() / 2], ms[std::min(ms.size() - 1, static_cast<size_t>(ms.size() * 0.99))], ms.size(),
+                    ms.size() / seconds, cpu0 >= 0 ? cpu / static_cast<double>(ms.size()) : 0.0);
     Kelvox_Release(handle);
     KelvoxSim_DestroyMessageWindow(callback);
     KelvoxSim_Detach(camera);
